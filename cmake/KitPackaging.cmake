@@ -1,0 +1,1 @@
+# Install rules, the CMake package, pkg-config files and the Debian packages.
