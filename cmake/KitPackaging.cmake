@@ -53,6 +53,7 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL client bypassmag directmag dev)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${_kit_deb_arch})
+set(KIT_DEB_ARCH_RESOLVED ${_kit_deb_arch})
 set(CPACK_DEBIAN_PACKAGE_SECTION embedded)
 # Cross builds cannot ask dpkg-shlibdeps about the target's libraries, so the dependencies are
 # stated: everything shipped needs the C library only (and libm, which is part of libc6).
