@@ -1,0 +1,12 @@
+// A real board is turned by hand: nothing to do by program.
+#include "turn.hpp"
+
+namespace calibrate {
+
+bool can_turn_board() {
+    return false;
+}
+
+void turn_board_to(double) {}
+
+}  // namespace calibrate

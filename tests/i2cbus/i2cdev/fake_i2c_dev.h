@@ -1,0 +1,52 @@
+/* Test double of the kernel side of /dev/i2c-N: the test program defines open, open64, close, ioctl
+ * and nanosleep itself, so the i2c-dev backend linked into it talks to this instead of the kernel.
+ */
+#ifndef FAKE_I2C_DEV_H
+#define FAKE_I2C_DEV_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum fake_call_kind { FAKE_OPEN, FAKE_CLOSE, FAKE_IOCTL, FAKE_NANOSLEEP };
+
+struct fake_call {
+    enum fake_call_kind kind;
+    int fd;                /* open: the fd handed out (-1 on failure); close, ioctl: the argument */
+    char path[64];         /* open */
+    int flags;             /* open */
+    unsigned long request; /* ioctl */
+    unsigned long arg;     /* ioctl I2C_SLAVE: the address */
+    int has_data;          /* ioctl I2C_SMBUS: whether a data pointer came along */
+    unsigned char read_write, command, data_byte; /* I2C_SMBUS; data_byte as it came in */
+    unsigned int size;                            /* I2C_SMBUS */
+    long long req_ns;                             /* nanosleep: requested time */
+    int req_valid;                                /* nanosleep: tv_nsec within [0, 1e9) */
+};
+
+/* What the fake kernel does; fake_reset() puts every field back to "succeed, no script". */
+struct fake_script {
+    int open_errno;          /* opening /dev/i2c-* fails with this errno (0: succeeds) */
+    int slave_errno;         /* ioctl I2C_SLAVE fails with this errno */
+    int smbus_errno;         /* ioctl I2C_SMBUS fails with this errno */
+    unsigned char read_byte; /* what an SMBus byte-data read returns */
+    int sleep_fail_count;    /* this many nanosleep calls fail before the real one runs */
+    int sleep_errno;         /* ... with this errno */
+    long long sleep_rest_ns; /* ... and report this much left (EINTR) */
+};
+
+extern struct fake_script fake;
+
+void fake_reset(void);
+/* Empties the call log only: script and open descriptors stay. */
+void fake_forget_calls(void);
+int fake_call_count(void);
+const struct fake_call* fake_call_at(int i);
+/* Number of /dev/i2c-* descriptors handed out and not closed yet. */
+int fake_open_devices(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
