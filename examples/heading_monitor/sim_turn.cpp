@@ -1,0 +1,10 @@
+// Drives the simulated board's yaw for the heading monitor demo.
+#include "sim_turn.hpp"
+
+#include "sim/board.hpp"
+
+double simulated_turn(int index, int count) {
+    const double yaw = 360.0 * static_cast<double>(index) / static_cast<double>(count);
+    sim::board().yaw(yaw);
+    return yaw;
+}
