@@ -6,6 +6,13 @@
 #include <cstdint>
 #include <vector>
 
+// The sim interface is exported from the shared variant of the library, which hides everything else.
+#if defined(__GNUC__)
+#define SIM_API __attribute__((visibility("default")))
+#else
+#define SIM_API
+#endif
+
 namespace sim {
 
 // What one entry of the transfer log records.
@@ -25,9 +32,25 @@ inline constexpr int motion_sensor_addr = 0x68;
 inline constexpr int bypass_mag_addr = 0x0C;
 inline constexpr int standalone_mag_addr = 0x1E;
 
-class board_t {
+// Bus cost on the 100 kHz bus (10 us per bit time). A transfer the device does not acknowledge
+// ends at the first NACK: after the address byte when nobody answers, after the register byte
+// when the device refuses the register.
+inline constexpr std::int64_t bit_time_ns = 10'000;
+inline constexpr std::int64_t read_reg_ns = 39 * bit_time_ns;    // S addr+W reg Sr addr+R data P
+inline constexpr std::int64_t write_reg_ns = 29 * bit_time_ns;   // S addr+W reg data P
+inline constexpr std::int64_t nack_addr_ns = 11 * bit_time_ns;   // S addr(NACK) P
+inline constexpr std::int64_t nack_reg_ns = 20 * bit_time_ns;    // S addr+W reg(NACK) P
+
+// The log holds this many entries; once full, further calls are counted in log_dropped() but
+// not recorded, so logging never allocates after start-up.
+inline constexpr std::size_t log_capacity = std::size_t{1} << 16;
+
+// A view of the one simulated board: every board_t talks to the same process-wide state, so
+// board() and any copy of it are interchangeable.
+class SIM_API board_t {
 public:
     // Back to power-on: default scene, no faults, empty log, clock at 0, no open handles.
+    // Logging is switched back on.
     board_t& reset();
 
     // --- The scene -------------------------------------------------------------------------
@@ -38,7 +61,8 @@ public:
     board_t& field(double horizontal_ut, double down_ut);
     // Hard-iron offset added to the magnetometer behind the motion sensor, in µT on its own axes.
     board_t& bypass_offset(double x_ut, double y_ut, double z_ut);
-    // Hard-iron offset added to the stand-alone magnetometer, in counts on its own axes.
+    // Hard-iron offset added to the stand-alone magnetometer, in counts on its own axes (added
+    // after conversion, so it stays the same number of counts at every gain).
     board_t& standalone_offset(int x, int y, int z);
     // Gaussian noise of the given standard deviation (µT) on every axis; fixed seed, repeatable.
     board_t& noise(double sigma_ut, std::uint32_t seed = 1);
@@ -50,7 +74,10 @@ public:
     board_t& absent(int addr, bool gone = true);                    // no ACK at addr
     board_t& nack_register(int addr, int reg, bool on = true);      // transfers to reg fail
     board_t& nack_transfer(std::size_t n);  // the n-th bus transfer from now fails (1 = next)
-    board_t& stall_conversion(bool on = true);  // single measurements never complete
+    // Measurements never complete: the single (and self-test) measurements of both
+    // magnetometers, and the stand-alone one's continuous samples. Off again: pending single
+    // measurements complete at the next bus call, continuous samples resume on their grid.
+    board_t& stall_conversion(bool on = true);
     board_t& force(int addr, int reg, int value);  // reads of reg return value, whatever the model
     board_t& unforce(int addr, int reg);
 
@@ -59,11 +86,21 @@ public:
     double now_ms() const;
     const std::vector<transfer>& log() const;
     void clear_log();
-    // Register contents as the device holds them (no bus transfer, no side effects).
+    // Register contents as the device holds them (no bus transfer, no side effects); -1 for an
+    // address with no device model. Forced values are not shown.
     int peek(int addr, int reg) const;
+
+    // --- Additions -------------------------------------------------------------------------
+    // Switches recording of the transfer log on or off (the clock and devices run either way).
+    board_t& logging(bool on);
+    bool logging() const;
+    // Calls not recorded because the log was full (since the last reset() or clear_log()).
+    std::size_t log_dropped() const;
+    // Bus transfers (reads and writes that reached the bus) since reset(), logged or not.
+    std::size_t transfers() const;
 };
 
 // The board the four bus calls talk to.
-board_t& board();
+SIM_API board_t& board();
 
 }  // namespace sim

@@ -1,0 +1,194 @@
+// Model of the HMC5883L: single and continuous measurement with output rate, averaging, gain and
+// bias modes; RDY and LOCK with the output-register lock; overflow to -4096.
+//
+// Where the datasheet is silent the model assumes:
+// - At power-on the mode register reads 0x01 but no measurement runs until the mode register is
+//   written; data registers and status hold zeros.
+// - A single measurement takes 6 ms, then the mode register reads idle (MD = 11, HS kept).
+// - Continuous mode puts its first sample 1/rate after the mode write and then one every 1/rate
+//   on that grid; writing the mode register again, or CRA, restarts the grid from the write.
+//   When output is due several times between two bus calls only the newest sample is kept.
+// - RDY is set when a sample lands in the data registers and cleared once all six have been read.
+// - LOCK is set by reading some but not all six data registers, or by reading the mode register;
+//   a sample produced while locked waits and lands as soon as the lock is released (sixth byte
+//   read, mode or CRA written).
+// - A new gain applies from the next measurement. Bias modes give the bias field alone (the
+//   device subtracts the unbiased measurement). Averaging divides the noise, not the field.
+// - Writes to data, status and identification registers are acknowledged and ignored; registers
+//   past IRC read 0x00.
+#include "hmc5883l.hpp"
+
+#include <cmath>
+
+namespace sim::detail {
+
+using namespace hmc5883l;
+
+namespace {
+constexpr unsigned all_data = 0x3FU;
+constexpr std::int64_t quarter_hz_period_scale = 4'000'000'000;  // ns x 0.25 Hz
+}  // namespace
+
+void hmc5883l_model::reset() {
+    for (auto& r : regs_) {
+        r = 0x00;
+    }
+    regs_[CRA] = CRA_RESET_VALUE;
+    regs_[CRB] = CRB_RESET_VALUE;
+    regs_[MR] = MR_RESET_VALUE;
+    regs_[IRA] = IRA_VALUE;
+    regs_[IRB] = IRB_VALUE;
+    regs_[IRC] = IRC_VALUE;
+    for (auto& b : sample_) {
+        b = 0x00;
+    }
+    sample_waiting_ = false;
+    locked_ = false;
+    read_mask_ = 0;
+    single_running_ = false;
+    single_done_at_ = 0;
+    continuous_from_ = 0;
+    next_sample_ = 1;
+}
+
+std::int64_t hmc5883l_model::sample_time(std::int64_t k) const {
+    const std::int64_t q = rate_quarter_hz[(regs_[CRA] & CRA_DO_MASK) >> CRA_DO_SHIFT];
+    return continuous_from_ + k * quarter_hz_period_scale / q;
+}
+
+void hmc5883l_model::restart_continuous(std::int64_t now) {
+    continuous_from_ = now;
+    next_sample_ = 1;
+}
+
+void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
+    const auto md = static_cast<std::uint8_t>(regs_[MR] & MR_MD_MASK);
+    if (md == MD_CONTINUOUS && now >= sample_time(next_sample_)) {
+        const std::int64_t q = rate_quarter_hz[(regs_[CRA] & CRA_DO_MASK) >> CRA_DO_SHIFT];
+        // Index of the newest sample due by now; the grid is exact in integer nanoseconds.
+        std::int64_t due = (now - continuous_from_) * q / quarter_hz_period_scale;
+        while (sample_time(due + 1) <= now) {
+            ++due;
+        }
+        while (due > 0 && sample_time(due) > now) {
+            --due;
+        }
+        if (!stalled) {
+            measure(world);
+        }
+        next_sample_ = due + 1;
+    } else if (md == MD_SINGLE && single_running_ && !stalled && now >= single_done_at_) {
+        measure(world);
+        single_running_ = false;
+        regs_[MR] = static_cast<std::uint8_t>((regs_[MR] & MR_HS) | MD_IDLE);
+    }
+}
+
+void hmc5883l_model::measure(scene& world) {
+    const int gain = gain_counts_per_gauss[(regs_[CRB] & CRB_GN_MASK) >> CRB_GN_SHIFT];
+    const int averaged = 1 << ((regs_[CRA] & CRA_MA_MASK) >> CRA_MA_SHIFT);
+    const auto ms = static_cast<std::uint8_t>(regs_[CRA] & CRA_MS_MASK);
+    const vec3 f = world.standalone_field_ut();
+    const double field_ut[3] = {f.x, f.y, f.z};
+    int counts[3] = {};  // X, Y, Z
+    for (int i = 0; i < 3; ++i) {
+        double noise = 0.0;
+        for (int n = 0; n < averaged; ++n) {
+            noise += world.noise_ut();
+        }
+        noise /= static_cast<double>(averaged);
+        double gauss = 0.0;
+        int offset = 0;
+        if (ms == MS_POSITIVE_BIAS) {
+            gauss = bias_gauss[i];
+        } else if (ms == MS_NEGATIVE_BIAS) {
+            gauss = -bias_gauss[i];
+        } else {
+            gauss = field_ut[i] / ut_per_gauss;
+            offset = world.standalone_offset[i];
+        }
+        const long c = std::lround((gauss + noise / ut_per_gauss) * static_cast<double>(gain)) + offset;
+        counts[i] = (c < data_min || c > data_max) ? data_overflow : static_cast<int>(c);
+    }
+    // Register order is X, Z, Y, each MSB first.
+    const int order[3] = {counts[0], counts[2], counts[1]};
+    for (int i = 0; i < 3; ++i) {
+        const auto raw = static_cast<std::uint16_t>(order[i]);
+        sample_[2 * i] = static_cast<std::uint8_t>(raw >> 8U);
+        sample_[2 * i + 1] = static_cast<std::uint8_t>(raw & 0xFFU);
+    }
+    sample_waiting_ = true;
+    if (!locked_) {
+        deliver();
+    }
+}
+
+void hmc5883l_model::deliver() {
+    if (!sample_waiting_) {
+        return;
+    }
+    for (int i = 0; i < 6; ++i) {
+        regs_[DXRA + i] = sample_[i];
+    }
+    sample_waiting_ = false;
+    regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_RDY);
+}
+
+void hmc5883l_model::unlock() {
+    locked_ = false;
+    read_mask_ = 0;
+    regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_LOCK);
+    deliver();
+}
+
+std::uint8_t hmc5883l_model::read(std::uint8_t reg) {
+    if (reg >= register_count) {
+        return 0x00;
+    }
+    const std::uint8_t value = regs_[reg];
+    if (reg >= DXRA && reg <= DYRB) {
+        read_mask_ |= 1U << (reg - DXRA);
+        if (read_mask_ == all_data) {
+            regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_RDY);
+            unlock();
+        } else {
+            locked_ = true;
+            regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_LOCK);
+        }
+    } else if (reg == MR) {
+        locked_ = true;
+        regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_LOCK);
+    }
+    return value;
+}
+
+void hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
+    switch (reg) {
+        case CRA:
+            regs_[CRA] = static_cast<std::uint8_t>(value & 0x7FU);  // CRA7 must stay clear
+            restart_continuous(now);
+            unlock();
+            break;
+        case CRB:
+            regs_[CRB] = static_cast<std::uint8_t>(value & CRB_GN_MASK);
+            break;
+        case MR:
+            regs_[MR] = static_cast<std::uint8_t>(value & (MR_HS | MR_MD_MASK));
+            single_running_ = (value & MR_MD_MASK) == MD_SINGLE;
+            single_done_at_ = now + single_measurement_ns;
+            restart_continuous(now);
+            unlock();
+            break;
+        default:
+            break;
+    }
+}
+
+int hmc5883l_model::peek(std::uint8_t reg) const {
+    if (reg >= register_count) {
+        return 0x00;
+    }
+    return regs_[reg];
+}
+
+}  // namespace sim::detail

@@ -1,0 +1,182 @@
+// The AK8975 model behind the motion sensor's bypass (0x0C), through the four bus calls.
+#include "sim_fixture.hpp"
+
+namespace {
+
+constexpr int WIA = 0x00;
+constexpr int ST1 = 0x02;
+constexpr int HXL = 0x03;
+constexpr int HYL = 0x05;
+constexpr int HZL = 0x07;
+constexpr int ST2 = 0x09;
+constexpr int CNTL = 0x0A;
+constexpr int ASTC = 0x0C;
+constexpr int I2CDIS = 0x0F;
+constexpr int ASAX = 0x10;
+constexpr int DRDY = 0x01;
+constexpr int DERR = 0x04;
+constexpr int HOFL = 0x08;
+
+class ak8975_test : public simtest::board_test {
+protected:
+    void SetUp() override {
+        board_test::SetUp();
+        mag = open_bypass_mag();
+    }
+    // One single measurement, waited for long enough.
+    void measure() {
+        ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
+        delay(8);
+    }
+    int mag = -1;
+};
+
+TEST_F(ak8975_test, PowersUpInPowerDownWithZeroDataAndIdentifies) {
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, WIA), 0x48);
+    for (int reg = ST1; reg <= CNTL; ++reg) {
+        SCOPED_TRACE(reg);
+        EXPECT_EQ(wiringPiI2CReadReg8(mag, reg), 0x00);
+    }
+    // Nothing is measured until asked.
+    delay(100);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
+    EXPECT_EQ(read_le16(mag, HXL), 0);
+}
+
+TEST_F(ak8975_test, SingleMeasurementCompletesAfterTheConversionTimeThenPowersDown) {
+    auto& b = sim::board();
+    b.conversion_time_us(1000);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);  // ends at 0.29 ms: done at 1.29 ms
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);      // ends 0.68 ms
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);      // ends 1.07 ms
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);      // ends 1.46 ms
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x00);     // back in power-down
+    const int x = read_le16(mag, HXL);
+    EXPECT_NE(x, 0);
+    // No further measurement without a new command, whatever the scene does.
+    b.yaw(180);
+    delay(50);
+    EXPECT_EQ(read_le16(mag, HXL), x);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
+}
+
+TEST_F(ak8975_test, DefaultConversionTimeIsSevenPointThreeMilliseconds) {
+    auto& b = sim::board();
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
+    const std::int64_t started = b.now_ns();
+    delay(7);  // 7.29 ms: still converting
+    EXPECT_EQ(b.peek(sim::bypass_mag_addr, ST1) & DRDY, 0);
+    EXPECT_EQ(b.peek(sim::bypass_mag_addr, CNTL), 0x01);
+    while ((b.peek(sim::bypass_mag_addr, ST1) & DRDY) == 0) {
+        ASSERT_LT(b.now_ns(), started + 8'000'000);
+        (void)wiringPiI2CReadReg8(mag, WIA);
+    }
+    EXPECT_GE(b.now_ns(), started + 7'300'000);
+    EXPECT_LT(b.now_ns(), started + 7'300'000 + sim::read_reg_ns);
+}
+
+TEST_F(ak8975_test, ReadsBeforeCompletionGivePreviousDataAndFlagDataError) {
+    measure();
+    const int first = read_le16(mag, HXL);
+    sim::board().bypass_offset(90, 61, 0);  // about +200 counts on X from now on
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
+    EXPECT_EQ(read_le16(mag, HXL), first);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & DERR, DERR);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & DERR, 0);  // reading ST2 cleared it
+    delay(8);
+    EXPECT_EQ(read_le16(mag, HXL), first + 200);
+}
+
+TEST_F(ak8975_test, DataReadyClearsOnReadingDataOrStatusTwo) {
+    measure();
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);  // reading ST1 itself leaves it
+    (void)wiringPiI2CReadReg8(mag, HZL + 1);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
+    measure();
+    (void)wiringPiI2CReadReg8(mag, ST2);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2), 0x00);  // a clean measurement: no DERR, no HOFL
+}
+
+TEST_F(ak8975_test, AxesAreLittleEndianInXYZOrderAtPointThreeMicroteslaPerCount) {
+    sim::board().field(0, 0).bypass_offset(30.0, -60.3, 90.6);  // 100, -201, 302 counts
+    measure();
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, HXL), 0x64);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, HXL + 1), 0x00);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, HYL), 0x37);  // -201 = 0xFF37
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, HYL + 1), 0xFF);
+    EXPECT_EQ(read_le16(mag, HZL), 302);
+    // Rounding to the nearest count.
+    sim::board().bypass_offset(0.44, -0.46, 0.16);
+    measure();
+    EXPECT_EQ(read_le16(mag, HXL), 1);
+    EXPECT_EQ(read_le16(mag, HYL), -2);
+    EXPECT_EQ(read_le16(mag, HZL), 1);
+}
+
+TEST_F(ak8975_test, OverflowSaturatesAndSetsHoflUntilTheNextMeasurement) {
+    sim::board().bypass_offset(2000, -2000, 0);
+    measure();
+    EXPECT_EQ(read_le16(mag, HXL), 4095);
+    EXPECT_EQ(read_le16(mag, HYL), -4096);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & HOFL, HOFL);
+    sim::board().bypass_offset(30, 61, 0);
+    measure();
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & HOFL, 0);
+    EXPECT_LT(read_le16(mag, HXL), 4095);
+}
+
+TEST_F(ak8975_test, StalledConversionNeverCompletesUntilReleased) {
+    auto& b = sim::board();
+    b.stall_conversion();
+    measure();
+    delay(1000);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x01);
+    EXPECT_EQ(read_le16(mag, HXL), 0);
+    b.stall_conversion(false);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);  // overdue: completes at the next call
+    EXPECT_NE(read_le16(mag, HXL), 0);
+}
+
+TEST_F(ak8975_test, FuseRomReadsOnlyInFuseRomAccessMode) {
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x00);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x0F), 0);
+    for (int reg = ASAX; reg <= ASAX + 2; ++reg) {
+        EXPECT_EQ(wiringPiI2CReadReg8(mag, reg), 0x80);
+    }
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, ASAX, 0x11), 0);  // read-only
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x80);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x00), 0);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x00);
+}
+
+TEST_F(ak8975_test, SelfTestGivesTheInternalFieldInsideTheDatasheetWindow) {
+    sim::board().bypass_offset(500, 500, 500);  // the ambient field does not reach the result
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, ASTC, 0x40), 0);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x08), 0);
+    delay(8);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x00);
+    const int x = read_le16(mag, HXL);
+    const int y = read_le16(mag, HYL);
+    const int z = read_le16(mag, HZL);
+    EXPECT_TRUE(x >= -100 && x <= 100) << x;
+    EXPECT_TRUE(y >= -100 && y <= 100) << y;
+    EXPECT_TRUE(z >= -1000 && z <= -300) << z;
+}
+
+TEST_F(ak8975_test, WritingI2cdisDisconnectsUntilPowerOn) {
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, I2CDIS, 0x01), 0);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, WIA), -1);
+    // A motion sensor reset does not repower the magnetometer.
+    const int mpu = wiringPiI2CSetup(sim::motion_sensor_addr);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mpu, 0x6B, 0x80), 0);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mpu, 0x37, 0x02), 0);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, WIA), -1);
+    sim::board().reset();
+    EXPECT_EQ(wiringPiI2CReadReg8(open_bypass_mag(), WIA), 0x48);
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+// The bus calls of the simulated board: handles, bus cost on the clock, faults, and the log.
+#include <cstddef>
+#include <cstdint>
+
+#include "sim_fixture.hpp"
+
+namespace {
+
+using simtest::board_test;
+using sim::op;
+
+TEST_F(board_test, SetupGivesNewHandlesWhetherOrNotADeviceAnswers) {
+    const int a = wiringPiI2CSetup(sim::standalone_mag_addr);
+    const int b = wiringPiI2CSetup(sim::standalone_mag_addr);
+    const int nobody = wiringPiI2CSetup(0x50);
+    EXPECT_GE(a, 0);
+    EXPECT_GE(b, 0);
+    EXPECT_GE(nobody, 0);
+    EXPECT_NE(a, b);
+    EXPECT_NE(b, nobody);
+    // The failure shows at the first transfer.
+    EXPECT_EQ(wiringPiI2CReadReg8(nobody, 0x00), -1);
+    EXPECT_EQ(wiringPiI2CWriteReg8(nobody, 0x00, 0x12), -1);
+    EXPECT_EQ(wiringPiI2CReadReg8(a, 0x0A), 'H');
+    EXPECT_EQ(wiringPiI2CReadReg8(b, 0x0A), 'H');
+    // Opening costs no bus time.
+    EXPECT_EQ(sim::board().now_ns(), 2 * sim::nack_addr_ns + 2 * sim::read_reg_ns);
+}
+
+TEST_F(board_test, SetupFailsOnlyWithoutABusOrForAnAddressThatIsNotSevenBit) {
+    EXPECT_EQ(wiringPiI2CSetup(-1), -1);
+    EXPECT_EQ(wiringPiI2CSetup(0x80), -1);
+    EXPECT_GE(wiringPiI2CSetup(0x7F), 0);
+    sim::board().bus_missing();
+    EXPECT_EQ(wiringPiI2CSetup(sim::motion_sensor_addr), -1);
+    EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), -1);
+    sim::board().bus_missing(false);
+    EXPECT_GE(wiringPiI2CSetup(sim::standalone_mag_addr), 0);
+}
+
+TEST_F(board_test, BadHandlesFailWithoutBusTraffic) {
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    for (const int bad : {-1, 0, 2, fd + 1, 100000}) {
+        EXPECT_EQ(wiringPiI2CReadReg8(bad, 0x0A), -1) << bad;
+        EXPECT_EQ(wiringPiI2CWriteReg8(bad, 0x02, 0x00), -1) << bad;
+    }
+    EXPECT_EQ(sim::board().now_ns(), 0);
+    EXPECT_EQ(sim::board().transfers(), 0U);
+    EXPECT_EQ(sim::board().peek(sim::standalone_mag_addr, 0x02), 0x01);  // mode write never landed
+    ASSERT_EQ(sim::board().log().size(), 11U);
+    EXPECT_EQ(sim::board().log()[1].addr, -1);
+    EXPECT_EQ(sim::board().log()[1].result, -1);
+}
+
+TEST_F(board_test, ClockAdvancesByEachTransfersBusTimeAndByDelay) {
+    auto& b = sim::board();
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    EXPECT_EQ(b.now_ns(), 0);
+    (void)wiringPiI2CReadReg8(fd, 0x0A);
+    EXPECT_EQ(b.now_ns(), 390'000);
+    (void)wiringPiI2CWriteReg8(fd, 0x00, 0x38);
+    EXPECT_EQ(b.now_ns(), 390'000 + 290'000);
+    delay(8);
+    EXPECT_EQ(b.now_ns(), 680'000 + 8'000'000);
+    EXPECT_DOUBLE_EQ(b.now_ms(), 8.68);
+    delay(0);
+    EXPECT_EQ(b.now_ns(), 8'680'000);
+    // A large delay does not overflow the nanosecond clock.
+    delay(4'000'000'000U);
+    EXPECT_EQ(b.now_ns(), 8'680'000 + std::int64_t{4'000'000'000} * 1'000'000);
+}
+
+TEST_F(board_test, RegisterAndDataKeepTheirLowEightBits) {
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x100 + 0x01, 0x1E0), 0);  // CRB <- 0xE0
+    EXPECT_EQ(sim::board().peek(sim::standalone_mag_addr, 0x01), 0xE0);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x20A), 'H');
+    EXPECT_EQ(sim::board().log().back().reg, 0x0A);
+}
+
+TEST_F(board_test, AbsentDeviceNacksAndCostsOnlyTheAddressByte) {
+    auto& b = sim::board();
+    b.absent(sim::standalone_mag_addr);
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), -1);
+    EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), -1);
+    EXPECT_EQ(b.now_ns(), 2 * sim::nack_addr_ns);
+    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x01);  // the write never reached it
+    b.absent(sim::standalone_mag_addr, false);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
+}
+
+TEST_F(board_test, NackedRegisterFailsReadsAndWritesOfThatRegisterOnly) {
+    auto& b = sim::board();
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    b.nack_register(sim::standalone_mag_addr, 0x02);
+    EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), -1);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x02), -1);
+    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x01);
+    EXPECT_EQ(b.now_ns(), 2 * sim::nack_reg_ns);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
+    // The same register on another device is unaffected.
+    const int mpu = wiringPiI2CSetup(sim::motion_sensor_addr);
+    EXPECT_EQ(wiringPiI2CReadReg8(mpu, 0x02), 0x00);
+    b.nack_register(sim::standalone_mag_addr, 0x02, false);
+    EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), 0);
+}
+
+TEST_F(board_test, NthTransferFromNowFailsOnceAndSkipsNoCount) {
+    auto& b = sim::board();
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    b.nack_transfer(3);
+    delay(1);  // delays and calls on bad handles are not bus transfers
+    (void)wiringPiI2CReadReg8(-1, 0x0A);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0B), '4');
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0C), -1);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0C), '3');
+    b.nack_transfer(1);
+    EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), -1);
+    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x01);
+    EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), 0);
+    b.nack_transfer(2).nack_transfer(0);  // 0 cancels
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
+    }
+}
+
+TEST_F(board_test, ForcedRegisterReadsTheValueWhileTheModelKeepsItsOwn) {
+    auto& b = sim::board();
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    b.force(sim::standalone_mag_addr, 0x0A, 0x5A);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 0x5A);
+    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x0A), 'H');
+    EXPECT_EQ(b.log().back().value, 0x5A);
+    b.force(sim::standalone_mag_addr, 0x0B, 0x1FF);  // kept to a byte
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0B), 0xFF);
+    // A forced register on an absent device still fails: no ACK, no value.
+    b.absent(sim::standalone_mag_addr);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), -1);
+    b.absent(sim::standalone_mag_addr, false).unforce(sim::standalone_mag_addr, 0x0A);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
+}
+
+TEST_F(board_test, LogRecordsEveryCallWithTimeKindAddressRegisterValueAndResult) {
+    auto& b = sim::board();
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    (void)wiringPiI2CReadReg8(fd, 0x0A);
+    (void)wiringPiI2CWriteReg8(fd, 0x02, 0x00);
+    delay(5);
+    b.absent(sim::standalone_mag_addr);
+    (void)wiringPiI2CReadReg8(fd, 0x03);
+    const auto& log = b.log();
+    ASSERT_EQ(log.size(), 5U);
+    const sim::transfer want[] = {
+        {0, op::setup, 0x1E, -1, -1, fd},
+        {0, op::read, 0x1E, 0x0A, 'H', 'H'},
+        {390'000, op::write, 0x1E, 0x02, 0x00, 0},
+        {680'000, op::delay, -1, -1, 5, 0},
+        {5'680'000, op::read, 0x1E, 0x03, -1, -1},
+    };
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(log[i].t_ns, want[i].t_ns);
+        EXPECT_EQ(log[i].kind, want[i].kind);
+        EXPECT_EQ(log[i].addr, want[i].addr);
+        EXPECT_EQ(log[i].reg, want[i].reg);
+        EXPECT_EQ(log[i].value, want[i].value);
+        EXPECT_EQ(log[i].result, want[i].result);
+    }
+    b.clear_log();
+    EXPECT_TRUE(b.log().empty());
+    EXPECT_EQ(b.now_ns(), 5'680'000 + sim::nack_addr_ns);  // clearing the log keeps the clock
+}
+
+TEST_F(board_test, LogIsReservedOnceStopsWhenFullAndCanBeSwitchedOff) {
+    auto& b = sim::board();
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    const sim::transfer* storage = b.log().data();
+    const std::size_t extra = 10;
+    for (std::size_t i = 0; i < sim::log_capacity + extra; ++i) {
+        (void)wiringPiI2CReadReg8(fd, 0x0A);
+    }
+    EXPECT_EQ(b.log().size(), sim::log_capacity);
+    EXPECT_EQ(b.log().data(), storage);  // no reallocation
+    EXPECT_EQ(b.log_dropped(), extra + 1);
+    EXPECT_EQ(b.transfers(), sim::log_capacity + extra);
+
+    b.clear_log();
+    EXPECT_EQ(b.log_dropped(), 0U);
+    b.logging(false);
+    EXPECT_FALSE(b.logging());
+    const std::int64_t before = b.now_ns();
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
+    delay(1);
+    EXPECT_TRUE(b.log().empty());
+    EXPECT_EQ(b.now_ns(), before + sim::read_reg_ns + 1'000'000);  // the clock runs on
+    b.logging(true);
+    (void)wiringPiI2CReadReg8(fd, 0x0A);
+    EXPECT_EQ(b.log().size(), 1U);
+}
+
+TEST_F(board_test, ResetReturnsToPowerOnAndForgetsHandlesFaultsAndScene) {
+    auto& b = sim::board();
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    (void)wiringPiI2CWriteReg8(fd, 0x01, 0xE0);
+    b.yaw(90).noise(3.0).bus_missing().absent(0x1E).force(0x1E, 0x0A, 0).nack_transfer(1);
+    b.logging(false).stall_conversion();
+    b.reset();
+    EXPECT_EQ(b.now_ns(), 0);
+    EXPECT_TRUE(b.log().empty());
+    EXPECT_TRUE(b.logging());
+    EXPECT_EQ(b.yaw(), 0.0);
+    EXPECT_EQ(b.transfers(), 0U);
+    EXPECT_EQ(b.peek(0x1E, 0x01), 0x20);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), -1);  // the old handle is gone
+    const int again = wiringPiI2CSetup(sim::standalone_mag_addr);
+    EXPECT_EQ(again, fd);  // handles count from the start again
+    EXPECT_EQ(wiringPiI2CReadReg8(again, 0x0A), 'H');
+}
+
+TEST_F(board_test, PeekHasNoSideEffectsAndKnowsOnlyTheModelledDevices) {
+    auto& b = sim::board();
+    EXPECT_EQ(b.peek(0x50, 0x00), -1);
+    EXPECT_EQ(b.peek(0x1E, -1), -1);
+    EXPECT_EQ(b.peek(0x1E, 256), -1);
+    EXPECT_EQ(b.peek(0x68, 0x75), 0x68);
+    EXPECT_EQ(b.peek(0x0C, 0x00), 0x48);  // visible to the test even while the bus cannot reach it
+    EXPECT_EQ(b.now_ns(), 0);
+    EXPECT_TRUE(b.log().empty());
+}
+
+}  // namespace
