@@ -26,6 +26,6 @@ macro(client_server_address)
     client_ipv4_literal_ok("${CLIENT_SERVER_ADDRESS}" _client_address_ok)
     if(NOT _client_address_ok)
         message(FATAL_ERROR "CLIENT_SERVER_ADDRESS '${CLIENT_SERVER_ADDRESS}' is not a "
-                            "dotted-decimal IPv4 address (four numbers 0 to 255, e.g. 192.168.1.20)")
+                            "dotted-decimal IPv4 address (four numbers 0 to 255, e.g. 203.0.113.20)")
     endif()
 endmacro()
