@@ -24,7 +24,9 @@ namespace {
 constexpr int self_test_counts[3] = {12, -20, -500};
 constexpr std::uint8_t fuse_rom_value = 0x80;
 
-bool is_data(std::uint8_t reg) { return reg >= HXL && reg <= HZH; }
+bool is_data(std::uint8_t reg) {
+    return reg >= HXL && reg <= HZH;
+}
 }  // namespace
 
 void ak8975_model::reset() {

@@ -49,7 +49,7 @@ inline constexpr std::int64_t default_conversion_ns = 7'300'000;
 }  // namespace ak8975
 
 class ak8975_model {
-public:
+  public:
     ak8975_model() { reset(); }
 
     // Power-on state; the conversion time is a property of the part and survives.
@@ -63,7 +63,7 @@ public:
     // Writing I2CDIS disconnects the I2C interface until power-on.
     bool i2c_enabled() const { return (regs_[ak8975::I2CDIS] & ak8975::I2CDIS_I2CDIS) == 0; }
 
-private:
+  private:
     void complete(scene& world);
 
     std::uint8_t regs_[ak8975::register_count] = {};

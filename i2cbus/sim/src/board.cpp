@@ -266,7 +266,9 @@ state& st() {
     return *s;
 }
 
-bool valid_reg(int reg) { return reg >= 0 && reg < register_span; }
+bool valid_reg(int reg) {
+    return reg >= 0 && reg < register_span;
+}
 
 }  // namespace
 
@@ -280,7 +282,9 @@ board_t& board_t::yaw(double degrees) {
     return *this;
 }
 
-double board_t::yaw() const { return st().world.yaw_deg; }
+double board_t::yaw() const {
+    return st().world.yaw_deg;
+}
 
 board_t& board_t::field(double horizontal_ut, double down_ut) {
     st().world.horizontal_ut = horizontal_ut;
@@ -358,11 +362,17 @@ board_t& board_t::unforce(int addr, int reg) {
     return *this;
 }
 
-std::int64_t board_t::now_ns() const { return st().now; }
+std::int64_t board_t::now_ns() const {
+    return st().now;
+}
 
-double board_t::now_ms() const { return static_cast<double>(st().now) / 1e6; }
+double board_t::now_ms() const {
+    return static_cast<double>(st().now) / 1e6;
+}
 
-const std::vector<transfer>& board_t::log() const { return st().log; }
+const std::vector<transfer>& board_t::log() const {
+    return st().log;
+}
 
 void board_t::clear_log() {
     st().log.clear();
@@ -391,11 +401,17 @@ board_t& board_t::logging(bool on) {
     return *this;
 }
 
-bool board_t::logging() const { return st().logging; }
+bool board_t::logging() const {
+    return st().logging;
+}
 
-std::size_t board_t::log_dropped() const { return st().dropped; }
+std::size_t board_t::log_dropped() const {
+    return st().dropped;
+}
 
-std::size_t board_t::transfers() const { return st().transfers; }
+std::size_t board_t::transfers() const {
+    return st().transfers;
+}
 
 board_t& board() {
     static board_t the_board;
@@ -406,11 +422,19 @@ board_t& board() {
 
 extern "C" {
 
-int wiringPiI2CSetup(int devId) { return sim::st().setup(devId); }
+int wiringPiI2CSetup(int devId) {
+    return sim::st().setup(devId);
+}
 
-int wiringPiI2CReadReg8(int fd, int reg) { return sim::st().read_reg(fd, reg); }
+int wiringPiI2CReadReg8(int fd, int reg) {
+    return sim::st().read_reg(fd, reg);
+}
 
-int wiringPiI2CWriteReg8(int fd, int reg, int data) { return sim::st().write_reg(fd, reg, data); }
+int wiringPiI2CWriteReg8(int fd, int reg, int data) {
+    return sim::st().write_reg(fd, reg, data);
+}
 
-void delay(unsigned int howLong) { sim::st().pause(howLong); }
+void delay(unsigned int howLong) {
+    sim::st().pause(howLong);
+}
 }

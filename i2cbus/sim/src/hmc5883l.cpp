@@ -19,6 +19,7 @@
 #include "hmc5883l.hpp"
 
 #include <cmath>
+#include <cstddef>
 
 namespace sim::detail {
 
@@ -107,12 +108,13 @@ void hmc5883l_model::measure(scene& world) {
             gauss = field_ut[i] / ut_per_gauss;
             offset = world.standalone_offset[i];
         }
-        const long c = std::lround((gauss + noise / ut_per_gauss) * static_cast<double>(gain)) + offset;
+        const long c =
+            std::lround((gauss + noise / ut_per_gauss) * static_cast<double>(gain)) + offset;
         counts[i] = (c < data_min || c > data_max) ? data_overflow : static_cast<int>(c);
     }
     // Register order is X, Z, Y, each MSB first.
     const int order[3] = {counts[0], counts[2], counts[1]};
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         const auto raw = static_cast<std::uint16_t>(order[i]);
         sample_[2 * i] = static_cast<std::uint8_t>(raw >> 8U);
         sample_[2 * i + 1] = static_cast<std::uint8_t>(raw & 0xFFU);

@@ -9,9 +9,9 @@ namespace sim::detail {
 
 namespace hmc5883l {
 // Register map.
-inline constexpr std::uint8_t CRA = 0x00;  // configuration A
-inline constexpr std::uint8_t CRB = 0x01;  // configuration B
-inline constexpr std::uint8_t MR = 0x02;   // mode
+inline constexpr std::uint8_t CRA = 0x00;   // configuration A
+inline constexpr std::uint8_t CRB = 0x01;   // configuration B
+inline constexpr std::uint8_t MR = 0x02;    // mode
 inline constexpr std::uint8_t DXRA = 0x03;  // data output X MSB
 inline constexpr std::uint8_t DXRB = 0x04;  // data output X LSB
 inline constexpr std::uint8_t DZRA = 0x05;
@@ -62,7 +62,7 @@ inline constexpr double bias_gauss[3] = {1.16, 1.16, 1.08};
 }  // namespace hmc5883l
 
 class hmc5883l_model {
-public:
+  public:
     hmc5883l_model() { reset(); }
 
     void reset();
@@ -72,7 +72,7 @@ public:
     void write(std::uint8_t reg, std::uint8_t value, std::int64_t now);
     int peek(std::uint8_t reg) const;
 
-private:
+  private:
     void measure(scene& world);
     void deliver();
     void unlock();

@@ -49,7 +49,8 @@ void mpu6050_model::refresh_sensors() {
     if ((regs_[PWR_MGMT_1] & PWR_MGMT_1_SLEEP) != 0) {
         return;
     }
-    const unsigned afs = (regs_[ACCEL_CONFIG] & ACCEL_CONFIG_AFS_SEL_MASK) >> ACCEL_CONFIG_AFS_SEL_SHIFT;
+    const unsigned afs =
+        (regs_[ACCEL_CONFIG] & ACCEL_CONFIG_AFS_SEL_MASK) >> ACCEL_CONFIG_AFS_SEL_SHIFT;
     const std::uint8_t standby[3] = {PWR_MGMT_2_STBY_XA, PWR_MGMT_2_STBY_YA, PWR_MGMT_2_STBY_ZA};
     const int accel[3] = {0, 0, accel_counts_per_g[afs]};
     for (int i = 0; i < 3; ++i) {

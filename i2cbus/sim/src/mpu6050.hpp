@@ -47,7 +47,7 @@ inline constexpr unsigned ACCEL_CONFIG_AFS_SEL_SHIFT = 3;
 }  // namespace mpu6050
 
 class mpu6050_model {
-public:
+  public:
     mpu6050_model() { reset(); }
 
     void reset();
@@ -58,7 +58,7 @@ public:
     // master off.
     bool bypass_active() const;
 
-private:
+  private:
     void refresh_sensors();
 
     std::uint8_t regs_[mpu6050::register_count] = {};

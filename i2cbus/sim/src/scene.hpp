@@ -14,26 +14,26 @@ struct vec3 {
 
 // PCG32 (O'Neill): small, fast, and the same sequence on every platform.
 class pcg32 {
-public:
+  public:
     explicit pcg32(std::uint64_t seed = 1) { reseed(seed); }
     void reseed(std::uint64_t seed);
     std::uint32_t next();
     // Uniform on [0, 1) with 53 random bits.
     double uniform();
 
-private:
+  private:
     std::uint64_t state_ = 0;
 };
 
 // Standard normal deviates by the polar form of Box-Muller. Built from +, -, *, / and sqrt only
 // (with a logarithm of our own), so x86-64 and ARM produce the same bits.
 class gaussian {
-public:
+  public:
     explicit gaussian(std::uint64_t seed = 1) : rng_(seed) {}
     void reseed(std::uint64_t seed);
     double next();
 
-private:
+  private:
     pcg32 rng_;
     double spare_ = 0.0;
     bool has_spare_ = false;

@@ -12,7 +12,7 @@
 namespace simtest {
 
 class board_test : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { sim::board().reset(); }
 
     // Opens the motion sensor, wakes it and turns the bypass on; returns the magnetometer handle.

@@ -18,7 +18,7 @@ constexpr int DERR = 0x04;
 constexpr int HOFL = 0x08;
 
 class ak8975_test : public simtest::board_test {
-protected:
+  protected:
     void SetUp() override {
         board_test::SetUp();
         mag = open_bypass_mag();
@@ -47,10 +47,10 @@ TEST_F(ak8975_test, SingleMeasurementCompletesAfterTheConversionTimeThenPowersDo
     auto& b = sim::board();
     b.conversion_time_us(1000);
     ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);  // ends at 0.29 ms: done at 1.29 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);      // ends 0.68 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);      // ends 1.07 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);      // ends 1.46 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x00);     // back in power-down
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);       // ends 0.68 ms
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);       // ends 1.07 ms
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);       // ends 1.46 ms
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x00);      // back in power-down
     const int x = read_le16(mag, HXL);
     EXPECT_NE(x, 0);
     // No further measurement without a new command, whatever the scene does.

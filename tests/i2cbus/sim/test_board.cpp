@@ -6,8 +6,8 @@
 
 namespace {
 
-using simtest::board_test;
 using sim::op;
+using simtest::board_test;
 
 TEST_F(board_test, SetupGivesNewHandlesWhetherOrNotADeviceAnswers) {
     const int a = wiringPiI2CSetup(sim::standalone_mag_addr);
@@ -154,10 +154,8 @@ TEST_F(board_test, LogRecordsEveryCallWithTimeKindAddressRegisterValueAndResult)
     const auto& log = b.log();
     ASSERT_EQ(log.size(), 5U);
     const sim::transfer want[] = {
-        {0, op::setup, 0x1E, -1, -1, fd},
-        {0, op::read, 0x1E, 0x0A, 'H', 'H'},
-        {390'000, op::write, 0x1E, 0x02, 0x00, 0},
-        {680'000, op::delay, -1, -1, 5, 0},
+        {0, op::setup, 0x1E, -1, -1, fd},          {0, op::read, 0x1E, 0x0A, 'H', 'H'},
+        {390'000, op::write, 0x1E, 0x02, 0x00, 0}, {680'000, op::delay, -1, -1, 5, 0},
         {5'680'000, op::read, 0x1E, 0x03, -1, -1},
     };
     for (std::size_t i = 0; i < log.size(); ++i) {

@@ -17,7 +17,7 @@ constexpr int RDY = 0x01;
 constexpr int LOCK = 0x02;
 
 class hmc5883l_test : public simtest::board_test {
-protected:
+  protected:
     void SetUp() override {
         board_test::SetUp();
         mag = wiringPiI2CSetup(sim::standalone_mag_addr);
@@ -114,7 +114,7 @@ TEST_F(hmc5883l_test, AxesAreBigEndianInXZYOrder) {
 TEST_F(hmc5883l_test, GainTableAppliesFromTheNextMeasurement) {
     const int gains[] = {1370, 1090, 820, 660, 440, 390, 330, 230};
     sim::board().field(100, 0).standalone_offset(0, 0, 0);  // 1 gauss on X at yaw 0
-    (void)start_continuous(0x18);                            // 75 Hz, one sample averaged
+    (void)start_continuous(0x18);                           // 75 Hz, one sample averaged
     wait_ready();
     EXPECT_EQ(read_all().x, 1090);  // power-on gain
     for (int gn = 0; gn < 8; ++gn) {
@@ -155,7 +155,7 @@ TEST_F(hmc5883l_test, PartialReadLocksOutputUntilTheSixthByte) {
     EXPECT_EQ(read_be16(mag, DXRA), 100);
     EXPECT_EQ(status() & LOCK, LOCK);
     b.standalone_offset(111, 222, 333);
-    delay(100);  // several periods go by
+    delay(100);                            // several periods go by
     EXPECT_EQ(read_be16(mag, DZRA), 300);  // still the locked sample
     EXPECT_EQ(wiringPiI2CReadReg8(mag, DYRA), 0x00);
     EXPECT_EQ(status() & LOCK, LOCK);

@@ -89,8 +89,8 @@ TEST_F(board_test, AwakeBoardOnTheTableReadsOneGOnZAtTheConfiguredRange) {
     EXPECT_EQ(read_be16(fd, ACCEL_ZOUT_H), 0);  // asleep: nothing measured yet
     ASSERT_EQ(wiringPiI2CWriteReg8(fd, PWR_MGMT_1, 0x00), 0);
     EXPECT_EQ(read_be16(fd, ACCEL_ZOUT_H), 16384);
-    EXPECT_EQ(read_be16(fd, ACCEL_ZOUT_H - 2), 0);  // Y
-    EXPECT_EQ(read_be16(fd, TEMP_OUT_H), -3920);    // 25 degC
+    EXPECT_EQ(read_be16(fd, ACCEL_ZOUT_H - 2), 0);               // Y
+    EXPECT_EQ(read_be16(fd, TEMP_OUT_H), -3920);                 // 25 degC
     ASSERT_EQ(wiringPiI2CWriteReg8(fd, ACCEL_CONFIG, 0x18), 0);  // +-16 g
     EXPECT_EQ(read_be16(fd, ACCEL_ZOUT_H), 2048);
 }

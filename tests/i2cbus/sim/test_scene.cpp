@@ -24,7 +24,8 @@ counts bypass_sample(int mag) {
     auto le16 = [mag](int reg) {
         const int lo = wiringPiI2CReadReg8(mag, reg);
         const int hi = wiringPiI2CReadReg8(mag, reg + 1);
-        return static_cast<int>(static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo)));
+        return static_cast<int>(
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo)));
     };
     return {le16(0x03), le16(0x05), le16(0x07)};
 }
@@ -36,7 +37,8 @@ counts standalone_sample(int mag) {
     auto be16 = [mag](int reg) {
         const int hi = wiringPiI2CReadReg8(mag, reg);
         const int lo = wiringPiI2CReadReg8(mag, reg + 1);
-        return static_cast<int>(static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo)));
+        return static_cast<int>(
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo)));
     };
     const int x = be16(0x03);
     const int z = be16(0x05);
@@ -145,7 +147,8 @@ TEST(scene, NoiseSequenceIsTheSameOnEveryPlatform) {
 
 TEST(scene, PortableLogMatchesTheLibraryLogarithm) {
     for (double x = 1e-12; x < 1e12; x *= 1.37) {
-        EXPECT_NEAR(sim::detail::portable_log(x), std::log(x), 4e-16 * std::fabs(std::log(x)) + 1e-16)
+        EXPECT_NEAR(sim::detail::portable_log(x), std::log(x),
+                    4e-16 * std::fabs(std::log(x)) + 1e-16)
             << x;
     }
     EXPECT_EQ(sim::detail::portable_log(1.0), 0.0);

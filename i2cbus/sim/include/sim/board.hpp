@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-// The sim interface is exported from the shared variant of the library, which hides everything else.
+// The sim interface is exported from the shared variant of the library, which hides everything
+// else.
 #if defined(__GNUC__)
 #define SIM_API __attribute__((visibility("default")))
 #else
@@ -36,10 +37,10 @@ inline constexpr int standalone_mag_addr = 0x1E;
 // ends at the first NACK: after the address byte when nobody answers, after the register byte
 // when the device refuses the register.
 inline constexpr std::int64_t bit_time_ns = 10'000;
-inline constexpr std::int64_t read_reg_ns = 39 * bit_time_ns;    // S addr+W reg Sr addr+R data P
-inline constexpr std::int64_t write_reg_ns = 29 * bit_time_ns;   // S addr+W reg data P
-inline constexpr std::int64_t nack_addr_ns = 11 * bit_time_ns;   // S addr(NACK) P
-inline constexpr std::int64_t nack_reg_ns = 20 * bit_time_ns;    // S addr+W reg(NACK) P
+inline constexpr std::int64_t read_reg_ns = 39 * bit_time_ns;   // S addr+W reg Sr addr+R data P
+inline constexpr std::int64_t write_reg_ns = 29 * bit_time_ns;  // S addr+W reg data P
+inline constexpr std::int64_t nack_addr_ns = 11 * bit_time_ns;  // S addr(NACK) P
+inline constexpr std::int64_t nack_reg_ns = 20 * bit_time_ns;   // S addr+W reg(NACK) P
 
 // The log holds this many entries; once full, further calls are counted in log_dropped() but
 // not recorded, so logging never allocates after start-up.
@@ -48,7 +49,7 @@ inline constexpr std::size_t log_capacity = std::size_t{1} << 16;
 // A view of the one simulated board: every board_t talks to the same process-wide state, so
 // board() and any copy of it are interchangeable.
 class SIM_API board_t {
-public:
+  public:
     // Back to power-on: default scene, no faults, empty log, clock at 0, no open handles.
     // Logging is switched back on.
     board_t& reset();
@@ -70,9 +71,9 @@ public:
     board_t& conversion_time_us(std::int64_t us);
 
     // --- Faults ----------------------------------------------------------------------------
-    board_t& bus_missing(bool missing = true);                      // setup returns -1
-    board_t& absent(int addr, bool gone = true);                    // no ACK at addr
-    board_t& nack_register(int addr, int reg, bool on = true);      // transfers to reg fail
+    board_t& bus_missing(bool missing = true);                  // setup returns -1
+    board_t& absent(int addr, bool gone = true);                // no ACK at addr
+    board_t& nack_register(int addr, int reg, bool on = true);  // transfers to reg fail
     board_t& nack_transfer(std::size_t n);  // the n-th bus transfer from now fails (1 = next)
     // Measurements never complete: the single (and self-test) measurements of both
     // magnetometers, and the stand-alone one's continuous samples. Off again: pending single
