@@ -11,7 +11,7 @@ status=0
 for lib in bypassmag directmag; do
     so="$dir/compass/lib$lib.so"
     [ -f "$so" ] || { echo "sizes.sh: $so not found (build the armhf tree first)" >&2; exit 1; }
-    file "$so" | grep -q 'ARM' || { echo "sizes.sh: $so is not an ARM library" >&2; exit 1; }
+    file -L "$so" | grep -q 'ARM' || { echo "sizes.sh: $so is not an ARM library" >&2; exit 1; }
     "$strip" --strip-all -o "$tmp/lib$lib.so" "$so"
     size=$(stat -c %s "$tmp/lib$lib.so")
     verdict=ok
