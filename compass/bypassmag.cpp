@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "devices/ak8975.hpp"
+#include "devices/mpu6050.hpp"
 #include "heading.hpp"
 #include "i2cbus/bus.h"
 
@@ -17,34 +19,6 @@
 #endif
 
 namespace {
-
-// InvenSense MPU-6050 / MPU-9150 motion sensor.
-namespace mpu6050 {
-constexpr int ADDRESS = 0x68;
-constexpr int INT_PIN_CFG = 0x37;
-constexpr int INT_PIN_CFG_I2C_BYPASS_EN = 0x02;
-constexpr int PWR_MGMT_1 = 0x6B;
-constexpr int PWR_MGMT_1_DEVICE_RESET = 0x80;
-constexpr int PWR_MGMT_1_TEMP_DIS = 0x08;  // SLEEP clear, CLKSEL 0: internal oscillator
-constexpr int WHO_AM_I = 0x75;
-constexpr int WHO_AM_I_VALUE = 0x68;
-}  // namespace mpu6050
-
-// AKM AK8975 magnetometer, 0.3 uT per count.
-namespace ak8975 {
-constexpr int ADDRESS = 0x0C;
-constexpr int WIA = 0x00;
-constexpr int WIA_VALUE = 0x48;
-constexpr int HXL = 0x03;
-constexpr int HXH = 0x04;
-constexpr int HYL = 0x05;
-constexpr int HYH = 0x06;
-constexpr int HZL = 0x07;
-constexpr int HZH = 0x08;
-constexpr int CNTL = 0x0A;
-constexpr int CNTL_SINGLE_MEASUREMENT = 0x01;
-constexpr unsigned MEASUREMENT_WAIT_MS = 8;  // longest single-measurement time is 7.3 ms
-}  // namespace ak8975
 
 constexpr int offset_x = COMPASS_BYPASSMAG_OFFSET_X;  // uT, after scaling
 constexpr int offset_y = COMPASS_BYPASSMAG_OFFSET_Y;

@@ -6,49 +6,21 @@
 #include <cstring>
 #include <numbers>
 
+#include "devices/ak8975.hpp"
+#include "devices/hmc5883l.hpp"
+#include "devices/mpu6050.hpp"
 #include "i2cbus/bus.h"
 
 namespace calibrate {
 namespace {
 
-// InvenSense MPU-6050 / MPU-9150 motion sensor, whose I2C bypass exposes the AK8975.
-namespace mpu6050 {
-constexpr int ADDRESS = 0x68;
-constexpr int INT_PIN_CFG = 0x37;
-constexpr int INT_PIN_CFG_I2C_BYPASS_EN = 0x02;
-constexpr int PWR_MGMT_1 = 0x6B;
-constexpr int PWR_MGMT_1_DEVICE_RESET = 0x80;
-constexpr int PWR_MGMT_1_TEMP_DIS = 0x08;
-constexpr int WHO_AM_I = 0x75;
-constexpr int WHO_AM_I_VALUE = 0x68;
-}  // namespace mpu6050
+// The bypass magnetometer's scale as the module applies it: 0.3 uT per count.
+constexpr int ut_per_count_num = 3;
+constexpr int ut_per_count_den = 10;
 
-// AKM AK8975: single measurements on demand, little-endian data, 0.3 uT per count.
-namespace ak8975 {
-constexpr int ADDRESS = 0x0C;
-constexpr int WIA = 0x00;
-constexpr int WIA_VALUE = 0x48;
-constexpr int HXL = 0x03;
-constexpr int CNTL = 0x0A;
-constexpr int CNTL_SINGLE_MEASUREMENT = 0x01;
-constexpr unsigned MEASUREMENT_WAIT_MS = 8;
-constexpr int UT_PER_COUNT_NUM = 3;  // 0.3 uT per count
-constexpr int UT_PER_COUNT_DEN = 10;
-}  // namespace ak8975
-
-// Honeywell HMC5883L: continuous measurement, big-endian data in the order X, Z, Y.
-namespace hmc5883l {
-constexpr int ADDRESS = 0x1E;
-constexpr int CRA = 0x00;
-constexpr int CRA_2_AVERAGED_75HZ = 0x38;
-constexpr int MR = 0x02;
-constexpr int MR_CONTINUOUS = 0x00;
-constexpr int DXRA = 0x03;
-constexpr int IRA = 0x0A;
-constexpr int IRA_VALUE = 0x48;
-// The first sample is ready one output period (13.3 ms at 75 Hz) after the mode write.
-constexpr unsigned FIRST_SAMPLE_WAIT_MS = 27;
-}  // namespace hmc5883l
+// The stand-alone part's first sample is ready one output period (13.3 ms at 75 Hz) after the
+// mode write.
+constexpr unsigned first_sample_wait_ms = 27;
 
 constexpr int data_registers = 6;
 
@@ -69,7 +41,7 @@ int s16(std::uint8_t high, std::uint8_t low) {
 
 // Same truncation toward zero as the module's counts x 0.3.
 int ak8975_microtesla(int counts) {
-    return counts * ak8975::UT_PER_COUNT_NUM / ak8975::UT_PER_COUNT_DEN;
+    return counts * ut_per_count_num / ut_per_count_den;
 }
 
 void report_open(std::FILE* log, const char* what, int fd) {
@@ -114,9 +86,11 @@ int setup_direct(std::FILE* log) {
     }
     report_identity(log, "magnetometer", wiringPiI2CReadReg8(fd, hmc5883l::IRA),
                     hmc5883l::IRA_VALUE);
-    wiringPiI2CWriteReg8(fd, hmc5883l::CRA, hmc5883l::CRA_2_AVERAGED_75HZ);
+    wiringPiI2CWriteReg8(
+        fd, hmc5883l::CRA,
+        hmc5883l::CRA_MA_2_SAMPLES | hmc5883l::CRA_DO_75_HZ | hmc5883l::CRA_MS_NORMAL);
     wiringPiI2CWriteReg8(fd, hmc5883l::MR, hmc5883l::MR_CONTINUOUS);
-    delay(hmc5883l::FIRST_SAMPLE_WAIT_MS);
+    delay(first_sample_wait_ms);
     return fd;
 }
 
