@@ -1,5 +1,8 @@
-// InvenSense MPU-6050 / MPU-9150 motion sensor: the registers the kit uses to open its I2C bypass.
+// InvenSense MPU-6050 / MPU-9150 motion sensor: the registers the kit uses to open its I2C bypass,
+// and the one sequence that does it.
 #pragma once
+
+#include "i2cbus/bus.h"
 
 namespace mpu6050 {
 constexpr int ADDRESS = 0x68;
@@ -10,4 +13,16 @@ constexpr int PWR_MGMT_1_DEVICE_RESET = 0x80;
 constexpr int PWR_MGMT_1_TEMP_DIS = 0x08;  // SLEEP clear, CLKSEL 0: internal oscillator
 constexpr int WHO_AM_I = 0x75;
 constexpr int WHO_AM_I_VALUE = 0x68;
+// The part ignores the bus while DEVICE_RESET runs; the register map gives no figure, its reset
+// sequence waits 100 ms, and writes sent sooner are lost on silicon.
+constexpr unsigned RESET_PAUSE_MS = 100;
+
+// Resets the part, wakes it (internal clock, temperature sensor off) and switches the I2C bypass
+// on, so that the magnetometer behind it answers on the main bus. Results are not examined.
+inline void reset_and_open_bypass(int fd) {
+    wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_DEVICE_RESET);
+    delay(RESET_PAUSE_MS);
+    wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_TEMP_DIS);
+    wiringPiI2CWriteReg8(fd, INT_PIN_CFG, INT_PIN_CFG_I2C_BYPASS_EN);
+}
 }  // namespace mpu6050

@@ -65,9 +65,7 @@ int setup_bypass(std::FILE* log) {
     }
     report_identity(log, "motion sensor", wiringPiI2CReadReg8(mpu, mpu6050::WHO_AM_I),
                     mpu6050::WHO_AM_I_VALUE);
-    wiringPiI2CWriteReg8(mpu, mpu6050::PWR_MGMT_1, mpu6050::PWR_MGMT_1_DEVICE_RESET);
-    wiringPiI2CWriteReg8(mpu, mpu6050::PWR_MGMT_1, mpu6050::PWR_MGMT_1_TEMP_DIS);
-    wiringPiI2CWriteReg8(mpu, mpu6050::INT_PIN_CFG, mpu6050::INT_PIN_CFG_I2C_BYPASS_EN);
+    mpu6050::reset_and_open_bypass(mpu);
 
     const int fd = wiringPiI2CSetup(ak8975::ADDRESS);
     report_open(log, "magnetometer 0x0C", fd);

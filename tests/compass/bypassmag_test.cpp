@@ -47,21 +47,17 @@ class Bypassmag : public ::testing::Test {
 TEST_F(Bypassmag, SetUpWakesTheMotionSensorOpensTheBypassAndFindsBoth) {
     const int fd = set_up();
     EXPECT_EQ(lines, "setup success.\nFound MPU.\nsetup success.\nFound magneto.\n");
-    const std::vector<step> want = {setup_of(mpu),
-                                    read_of(mpu, 0x75),
-                                    write_of(mpu, 0x6B, 0x80),
-                                    write_of(mpu, 0x6B, 0x08),
-                                    write_of(mpu, 0x37, 0x02),
-                                    setup_of(mag),
-                                    read_of(mag, 0x00)};
+    const std::vector<step> want = {
+        setup_of(mpu), read_of(mpu, 0x75),        write_of(mpu, 0x6B, 0x80),
+        delay_of(100), write_of(mpu, 0x6B, 0x08), write_of(mpu, 0x37, 0x02),
+        setup_of(mag), read_of(mag, 0x00)};
     EXPECT_EQ(steps_all(), want);
     const auto& log = sim::board().log();
     ASSERT_EQ(log.size(), want.size());
-    EXPECT_EQ(fd, log[5].result) << "the handle returned is the magnetometer's";
+    EXPECT_EQ(fd, log[6].result) << "the handle returned is the magnetometer's";
     EXPECT_NE(fd, log[0].result);
     EXPECT_EQ(log[1].result, 0x68);
-    EXPECT_EQ(log[6].result, 0x48);
-    EXPECT_EQ(cost_of_log().delays, 0) << "no pause anywhere in set-up";
+    EXPECT_EQ(log[7].result, 0x48);
 }
 
 struct setup_fault {
@@ -95,8 +91,9 @@ TEST_F(Bypassmag, SetUpFaultsOnlyChangeTheLinesAndEveryStepStillRuns) {
         EXPECT_EQ(c.other, 2);
         EXPECT_EQ(c.reads, 2);
         EXPECT_EQ(c.writes, 3);
-        EXPECT_EQ(c.delays, 0);
-        EXPECT_EQ(fd, sim::board().log()[5].result);
+        EXPECT_EQ(c.delays, 1);
+        EXPECT_EQ(c.delay_ms, 100);
+        EXPECT_EQ(fd, sim::board().log()[6].result);
     }
 }
 
