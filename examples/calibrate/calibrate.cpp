@@ -18,8 +18,9 @@ namespace {
 constexpr int ut_per_count_num = 3;
 constexpr int ut_per_count_den = 10;
 
-// The stand-alone part's first sample is ready one output period (13.3 ms at 75 Hz) after the
-// mode write.
+// The stand-alone part's first continuous sample lands two output periods (26.7 ms at 75 Hz) after
+// the mode write; until then its data registers hold the power-up measurement, taken wherever the
+// board stood then, which is no sample of this turn.
 constexpr unsigned first_sample_wait_ms = 27;
 
 constexpr int data_registers = 6;

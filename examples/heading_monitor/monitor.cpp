@@ -13,7 +13,7 @@ int run_monitor(const monitor_options& options, before_reading_hook hook) {
         if (hook != nullptr) {
             yaw = hook(i, options.count);
         }
-        // Waiting first also gives a continuously measuring sensor time for its first sample.
+        // Waiting before the reading lets a continuously measuring sensor catch up with the board.
         delay(options.pace_ms);
         const double heading = get_magneto(fd);
         if (hook != nullptr) {

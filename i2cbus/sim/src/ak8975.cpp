@@ -1,13 +1,18 @@
 // Model of the AKM AK8975: single and self-test measurements with their conversion time,
 // DRDY/DERR/HOFL status, and the fuse ROM.
 //
-// Where the datasheet is silent the model assumes:
-// - INFO reads 0x00; the fuse ROM holds 0x80 on every axis (sensitivity adjustment of 1.0,
-//   so raw counts are already in 0.3 uT steps) and reads 0x00 outside fuse-ROM access mode.
-// - Data registers hold zeros at power-on. Reads before a measurement completes return the
-//   previous data; a data read while a measurement is running sets DERR (cleared by reading ST2).
+// From the datasheet (MS1187-E): a CNTL write initialises ST1, the data registers and ST2
+// (02H to 09H); a measurement takes 7.3 ms typical, 9 ms at most; HOFL is set when
+// |X|+|Y|+|Z| >= 2400 uT; each axis measures with the sensitivity its fuse-ROM value ASA trims, so
+// a host gets the field as H x ((ASA - 128) x 0.5 / 128 + 1).
+//
+// Where the datasheet is vague or silent the model assumes:
+// - Data read while a measurement runs is "indefinite": the model returns the initialised zeros,
+//   never the previous sample, and sets DERR (cleared by reading ST2).
+// - INFO reads 0x00; the fuse ROM reads 0x00 outside fuse-ROM access mode.
 // - Any CNTL write takes effect at once, also without passing through power-down first; a
 //   single-measurement write during a conversion restarts it; unknown modes act as power-down.
+// - An axis beyond the 13-bit range reads its limit and sets HOFL too.
 // - Writes to read-only and test registers (TS1, TS2) are acknowledged and ignored.
 // - Registers past ASAZ read 0x00 and ignore writes.
 // - The self-test result is the internal test field alone (ambient field left out).
@@ -22,7 +27,6 @@ using namespace ak8975;
 namespace {
 // Internal field of the self-test, in counts: well inside the datasheet's pass window.
 constexpr int self_test_counts[3] = {12, -20, -500};
-constexpr std::uint8_t fuse_rom_value = 0x80;
 
 bool is_data(std::uint8_t reg) {
     return reg >= HXL && reg <= HZH;
@@ -34,11 +38,17 @@ void ak8975_model::reset() {
         r = 0x00;
     }
     regs_[WIA] = WIA_VALUE;
-    regs_[ASAX] = fuse_rom_value;
-    regs_[ASAY] = fuse_rom_value;
-    regs_[ASAZ] = fuse_rom_value;
+    regs_[ASAX] = asa_[0];
+    regs_[ASAY] = asa_[1];
+    regs_[ASAZ] = asa_[2];
     measuring_ = false;
     done_at_ = 0;
+}
+
+void ak8975_model::fuse_rom(std::uint8_t asax, std::uint8_t asay, std::uint8_t asaz) {
+    asa_[0] = regs_[ASAX] = asax;
+    asa_[1] = regs_[ASAY] = asay;
+    asa_[2] = regs_[ASAZ] = asaz;
 }
 
 void ak8975_model::advance(std::int64_t now, scene& world, bool stalled) {
@@ -58,15 +68,20 @@ void ak8975_model::complete(scene& world) {
     } else {
         const vec3 f = world.bypass_field_ut();
         const double axes[3] = {f.x, f.y, f.z};
+        long sum = 0;
         for (int i = 0; i < 3; ++i) {
             const double ut = axes[i] + world.noise_ut();
-            long c = std::lround(ut / ut_per_count);
+            // Sensitivity (ASA + 128) / 256 of nominal: the inverse of the host's correction.
+            const double sensitivity = static_cast<double>(asa_[i] + 128) / 256.0;
+            long c = std::lround(ut / ut_per_count / sensitivity);
+            sum += c < 0 ? -c : c;
             if (c < data_min || c > data_max) {
                 overflow = true;
                 c = c < data_min ? data_min : data_max;
             }
             counts[i] = static_cast<int>(c);
         }
+        overflow = overflow || sum >= overflow_sum_counts;
     }
     for (int i = 0; i < 3; ++i) {
         const auto raw = static_cast<std::uint16_t>(counts[i]);
@@ -91,6 +106,7 @@ std::uint8_t ak8975_model::read(std::uint8_t reg) {
     }
     if (is_data(reg)) {
         if (measuring_) {
+            // Indefinite while measuring; the CNTL write left zeros there.
             regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_DERR);
         }
         regs_[ST1] = static_cast<std::uint8_t>(regs_[ST1] & ~ST1_DRDY);
@@ -104,12 +120,14 @@ std::uint8_t ak8975_model::read(std::uint8_t reg) {
 void ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
     switch (reg) {
         case CNTL: {
+            for (std::uint8_t r = ST1; r <= ST2; ++r) {
+                regs_[r] = 0x00;
+            }
             regs_[CNTL] = value;
             const auto mode = static_cast<std::uint8_t>(value & CNTL_MODE_MASK);
             if (mode == CNTL_SINGLE || mode == CNTL_SELF_TEST) {
                 measuring_ = true;
                 done_at_ = now + conversion_ns_;
-                regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] & ~ST2_HOFL);
             } else {
                 measuring_ = false;
             }

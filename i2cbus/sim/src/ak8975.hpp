@@ -45,16 +45,22 @@ inline constexpr std::uint8_t I2CDIS_I2CDIS = 0x01;
 inline constexpr double ut_per_count = 0.3;
 inline constexpr int data_min = -4096;
 inline constexpr int data_max = 4095;
-inline constexpr std::int64_t default_conversion_ns = 7'300'000;
+inline constexpr std::int64_t default_conversion_ns = 7'300'000;  // typical
+inline constexpr std::int64_t max_conversion_ns = 9'000'000;
+inline constexpr std::uint8_t ASA_NEUTRAL = 0x80;
+inline constexpr int overflow_sum_counts = 8000;  // |X|+|Y|+|Z| of 2400 uT at 0.3 uT per count
 }  // namespace ak8975
 
 class ak8975_model {
   public:
     ak8975_model() { reset(); }
 
-    // Power-on state; the conversion time is a property of the part and survives.
+    // Power-on state; the conversion time and the fuse ROM are properties of the part and survive.
     void reset();
-    void conversion_time_ns(std::int64_t ns) { conversion_ns_ = ns; }
+    void conversion_time_ns(std::int64_t ns) {
+        conversion_ns_ = ns < ak8975::max_conversion_ns ? ns : ak8975::max_conversion_ns;
+    }
+    void fuse_rom(std::uint8_t asax, std::uint8_t asay, std::uint8_t asaz);
     // Completes a measurement whose conversion time has run out by `now`.
     void advance(std::int64_t now, scene& world, bool stalled);
     std::uint8_t read(std::uint8_t reg);
@@ -70,6 +76,7 @@ class ak8975_model {
     bool measuring_ = false;
     std::int64_t done_at_ = 0;
     std::int64_t conversion_ns_ = ak8975::default_conversion_ns;
+    std::uint8_t asa_[3] = {ak8975::ASA_NEUTRAL, ak8975::ASA_NEUTRAL, ak8975::ASA_NEUTRAL};
 };
 
 }  // namespace sim::detail

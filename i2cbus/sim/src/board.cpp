@@ -4,7 +4,8 @@
 // Bus behaviour as on a Linux board with i2c-dev:
 // - setup opens a handle whether or not anything answers at the address (handles count up from
 //   3, like file descriptors, and are never reused); it fails only when the bus is missing, the
-//   address is not a 7-bit one, or all max_handles handles are in use. It costs no bus time.
+//   address is not a 7-bit one, a kernel driver has claimed the address (I2C_SLAVE says EBUSY),
+//   or all max_handles handles are in use. It costs no bus time.
 // - register numbers and data keep their low 8 bits, as the SMBus calls do.
 // - a call on a handle that is not open fails at once, without bus traffic or bus time.
 // - a transfer that nobody acknowledges costs the address byte (nack_addr_ns); one refused at
@@ -32,7 +33,7 @@ using detail::ak8975_model;
 using detail::hmc5883l_model;
 using detail::mpu6050_model;
 
-constexpr int first_handle = 3;
+constexpr int default_first_handle = 3;
 constexpr int max_handles = 1024;
 constexpr int address_count = 128;
 constexpr int register_span = 256;
@@ -65,12 +66,14 @@ struct state {
     bool bus_gone = false;
     bool stalled = false;
     bool gone[address_count] = {};
+    bool claimed[address_count] = {};
     bool nack_reg[device_count][register_span] = {};
     std::int16_t forced[device_count][register_span] = {};  // -1: not forced
     std::size_t nack_countdown = 0;
 
     int handle_addr[max_handles] = {};
     int handles_open = 0;
+    int first_handle = default_first_handle;
 
     std::vector<transfer> log;
     bool logging = true;
@@ -86,13 +89,18 @@ struct state {
         now = 0;
         world = detail::scene{};
         mpu.reset();
+        mpu.reset_time_ns(detail::mpu6050::default_reset_ns);
+        ak.fuse_rom(detail::ak8975::ASA_NEUTRAL, detail::ak8975::ASA_NEUTRAL,
+                    detail::ak8975::ASA_NEUTRAL);
         ak.reset();
         ak.conversion_time_ns(detail::ak8975::default_conversion_ns);
         hmc.reset();
+        hmc.first_sample_ns(-1);
         bus_gone = false;
         stalled = false;
-        for (auto& g : gone) {
-            g = false;
+        for (int a = 0; a < address_count; ++a) {
+            gone[a] = false;
+            claimed[a] = false;
         }
         for (int d = 0; d < device_count; ++d) {
             for (int r = 0; r < register_span; ++r) {
@@ -102,6 +110,7 @@ struct state {
         }
         nack_countdown = 0;
         handles_open = 0;
+        first_handle = default_first_handle;
         log.clear();
         logging = true;
         dropped = 0;
@@ -139,6 +148,7 @@ struct state {
         }
         switch (device_index(addr)) {
             case dev_mpu:
+                return mpu.ready(now);
             case dev_hmc:
                 return true;
             case dev_ak:
@@ -172,7 +182,7 @@ struct state {
     void device_write(int dev, std::uint8_t reg, std::uint8_t value) {
         switch (dev) {
             case dev_mpu:
-                mpu.write(reg, value);
+                mpu.write(reg, value, now);
                 break;
             case dev_ak:
                 ak.write(reg, value, now);
@@ -241,7 +251,8 @@ struct state {
 
     int setup(int addr) {
         int result = -1;
-        if (!bus_gone && addr >= 0 && addr < address_count && handles_open < max_handles) {
+        if (!bus_gone && addr >= 0 && addr < address_count && !claimed[addr] &&
+            handles_open < max_handles) {
             handle_addr[handles_open] = addr;
             result = first_handle + handles_open;
             ++handles_open;
@@ -311,8 +322,24 @@ board_t& board_t::noise(double sigma_ut, std::uint32_t seed) {
     return *this;
 }
 
+board_t& board_t::asa(int x, int y, int z) {
+    st().ak.fuse_rom(static_cast<std::uint8_t>(x & 0xFF), static_cast<std::uint8_t>(y & 0xFF),
+                     static_cast<std::uint8_t>(z & 0xFF));
+    return *this;
+}
+
 board_t& board_t::conversion_time_us(std::int64_t us) {
     st().ak.conversion_time_ns(us * ns_per_us);
+    return *this;
+}
+
+board_t& board_t::motion_reset_time_us(std::int64_t us) {
+    st().mpu.reset_time_ns(us * ns_per_us);
+    return *this;
+}
+
+board_t& board_t::first_sample_us(std::int64_t us) {
+    st().hmc.first_sample_ns(us < 0 ? -1 : us * ns_per_us);
     return *this;
 }
 
@@ -324,6 +351,13 @@ board_t& board_t::bus_missing(bool missing) {
 board_t& board_t::absent(int addr, bool gone) {
     if (addr >= 0 && addr < address_count) {
         st().gone[addr] = gone;
+    }
+    return *this;
+}
+
+board_t& board_t::kernel_driver(int addr, bool bound) {
+    if (addr >= 0 && addr < address_count) {
+        st().claimed[addr] = bound;
     }
     return *this;
 }
@@ -383,6 +417,7 @@ int board_t::peek(int addr, int reg) const {
     if (!valid_reg(reg)) {
         return -1;
     }
+    st().advance(0);  // what the devices hold by now, without a transfer
     const auto r = static_cast<std::uint8_t>(reg);
     switch (device_index(addr)) {
         case dev_mpu:
@@ -411,6 +446,12 @@ std::size_t board_t::log_dropped() const {
 
 std::size_t board_t::transfers() const {
     return st().transfers;
+}
+
+board_t& board_t::handle_base(int fd) {
+    st().first_handle = fd;
+    st().handles_open = 0;  // handles given out before are forgotten
+    return *this;
 }
 
 board_t& board() {

@@ -1,19 +1,26 @@
 // Model of the HMC5883L: single and continuous measurement with output rate, averaging, gain and
 // bias modes; RDY and LOCK with the output-register lock; overflow to -4096.
 //
-// Where the datasheet is silent the model assumes:
-// - At power-on the mode register reads 0x01 but no measurement runs until the mode register is
-//   written; data registers and status hold zeros.
+// From the datasheet (Honeywell HMC5883L, rev. E): single-measurement mode is the power-on default
+// and the part measures once at power-up (operational notes: the data registers hold a valid
+// measurement about 56 ms after power-up), then idles; after a gain change "the very first
+// measurement ... maintains the same gain as the previous setting" (register CRB).
+//
+// Where the datasheet is vague or silent the model assumes:
+// - reset() is a board that has been powered longer than that: the power-up measurement is in the
+//   data registers with RDY set, and the mode register reads idle (MD = 11).
+// - The first continuous sample lands 2/fDO after the mode or CRA write ("after a period of
+//   2/fDO", mode register section), not the 6 ms of the datasheet's example, since the later one
+//   is harder on a driver; first_sample_ns() chooses another. Later samples follow every 1/fDO on
+//   that grid; writing the mode register again, or CRA, restarts it from the write. When output is
+//   due several times between two bus calls only the newest sample is kept.
 // - A single measurement takes 6 ms, then the mode register reads idle (MD = 11, HS kept).
-// - Continuous mode puts its first sample 1/rate after the mode write and then one every 1/rate
-//   on that grid; writing the mode register again, or CRA, restarts the grid from the write.
-//   When output is due several times between two bus calls only the newest sample is kept.
 // - RDY is set when a sample lands in the data registers and cleared once all six have been read.
 // - LOCK is set by reading some but not all six data registers, or by reading the mode register;
 //   a sample produced while locked waits and lands as soon as the lock is released (sixth byte
 //   read, mode or CRA written).
-// - A new gain applies from the next measurement. Bias modes give the bias field alone (the
-//   device subtracts the unbiased measurement). Averaging divides the noise, not the field.
+// - Bias modes give the bias field alone (the device subtracts the unbiased measurement).
+//   Averaging divides the noise, not the field.
 // - Writes to data, status and identification registers are acknowledged and ignored; registers
 //   past IRC read 0x00.
 #include "hmc5883l.hpp"
@@ -50,11 +57,21 @@ void hmc5883l_model::reset() {
     single_done_at_ = 0;
     continuous_from_ = 0;
     next_sample_ = 1;
+    powerup_pending_ = true;
+    gain_ = (CRB_RESET_VALUE & CRB_GN_MASK) >> CRB_GN_SHIFT;
 }
 
+std::int64_t hmc5883l_model::rate_q() const {
+    return rate_quarter_hz[(regs_[CRA] & CRA_DO_MASK) >> CRA_DO_SHIFT];
+}
+
+// Time of the k-th continuous sample (k >= 1) after the mode or CRA write.
 std::int64_t hmc5883l_model::sample_time(std::int64_t k) const {
-    const std::int64_t q = rate_quarter_hz[(regs_[CRA] & CRA_DO_MASK) >> CRA_DO_SHIFT];
-    return continuous_from_ + k * quarter_hz_period_scale / q;
+    const std::int64_t q = rate_q();
+    if (first_sample_ns_ < 0) {
+        return continuous_from_ + (k + 1) * quarter_hz_period_scale / q;
+    }
+    return continuous_from_ + first_sample_ns_ + (k - 1) * quarter_hz_period_scale / q;
 }
 
 void hmc5883l_model::restart_continuous(std::int64_t now) {
@@ -63,15 +80,22 @@ void hmc5883l_model::restart_continuous(std::int64_t now) {
 }
 
 void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
+    if (powerup_pending_ && !stalled) {
+        measure(world);
+        regs_[MR] = MD_IDLE;
+        powerup_pending_ = false;
+    }
     const auto md = static_cast<std::uint8_t>(regs_[MR] & MR_MD_MASK);
     if (md == MD_CONTINUOUS && now >= sample_time(next_sample_)) {
-        const std::int64_t q = rate_quarter_hz[(regs_[CRA] & CRA_DO_MASK) >> CRA_DO_SHIFT];
-        // Index of the newest sample due by now; the grid is exact in integer nanoseconds.
-        std::int64_t due = (now - continuous_from_) * q / quarter_hz_period_scale;
+        // Index of the newest sample due by now: estimated, then settled exactly on the grid.
+        std::int64_t due = (now - continuous_from_) * rate_q() / quarter_hz_period_scale;
+        if (due < next_sample_) {
+            due = next_sample_;
+        }
         while (sample_time(due + 1) <= now) {
             ++due;
         }
-        while (due > 0 && sample_time(due) > now) {
+        while (due > next_sample_ && sample_time(due) > now) {
             --due;
         }
         if (!stalled) {
@@ -86,7 +110,8 @@ void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
 }
 
 void hmc5883l_model::measure(scene& world) {
-    const int gain = gain_counts_per_gauss[(regs_[CRB] & CRB_GN_MASK) >> CRB_GN_SHIFT];
+    const int gain = gain_counts_per_gauss[gain_];
+    gain_ = (regs_[CRB] & CRB_GN_MASK) >> CRB_GN_SHIFT;  // a new gain from the next one on
     const int averaged = 1 << ((regs_[CRA] & CRA_MA_MASK) >> CRA_MA_SHIFT);
     const auto ms = static_cast<std::uint8_t>(regs_[CRA] & CRA_MS_MASK);
     const vec3 f = world.standalone_field_ut();
@@ -175,6 +200,7 @@ void hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
             regs_[CRB] = static_cast<std::uint8_t>(value & CRB_GN_MASK);
             break;
         case MR:
+            powerup_pending_ = false;  // a mode written first wins over the power-up measurement
             regs_[MR] = static_cast<std::uint8_t>(value & (MR_HS | MR_MD_MASK));
             single_running_ = (value & MR_MD_MASK) == MD_SINGLE;
             single_done_at_ = now + single_measurement_ns;

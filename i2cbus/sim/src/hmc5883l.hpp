@@ -65,7 +65,10 @@ class hmc5883l_model {
   public:
     hmc5883l_model() { reset(); }
 
+    // Power-on state; the power-up measurement is taken at the next advance().
     void reset();
+    // Delay of the first continuous sample after a mode or CRA write; negative: two periods.
+    void first_sample_ns(std::int64_t ns) { first_sample_ns_ = ns; }
     // Produces the samples due by `now`.
     void advance(std::int64_t now, scene& world, bool stalled);
     std::uint8_t read(std::uint8_t reg);
@@ -78,6 +81,7 @@ class hmc5883l_model {
     void unlock();
     void restart_continuous(std::int64_t now);
     std::int64_t sample_time(std::int64_t k) const;
+    std::int64_t rate_q() const;
 
     std::uint8_t regs_[hmc5883l::register_count] = {};
     // The newest sample as register bytes (X, Z, Y, MSB first), waiting while the output is locked.
@@ -89,6 +93,9 @@ class hmc5883l_model {
     std::int64_t single_done_at_ = 0;
     std::int64_t continuous_from_ = 0;  // time continuous mode (or its rate) was set
     std::int64_t next_sample_ = 1;      // index of the next continuous sample on the grid
+    std::int64_t first_sample_ns_ = -1;
+    bool powerup_pending_ = true;
+    unsigned gain_ = 0;  // GN of the gain the next measurement uses
 };
 
 }  // namespace sim::detail

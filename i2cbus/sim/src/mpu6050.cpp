@@ -2,7 +2,13 @@
 // sleep, and the bypass switch; a board lying still and flat on a table at 25 degC.
 //
 // Where the datasheet is silent the model assumes:
-// - Writes right after DEVICE_RESET or wake-up take effect (the real part wants ~100 ms).
+// - DEVICE_RESET takes 100 ms, during which the part acknowledges nothing: reads fail and writes
+//   are lost. The register map (rev. 4.2, register 107 PWR_MGMT_1) says only that the bit
+//   "automatically clears to 0 once the reset is done"; its reset sequence (given for SPI, under
+//   register 104 SIGNAL_PATH_RESET) waits 100 ms, and writes sent sooner are lost on silicon. The
+//   longest window that pause still covers is the one hardest on a driver; a test may choose
+//   another (motion_reset_time_us). The registers read their reset values once it is over.
+// - Waking from sleep takes effect at once.
 // - Sensor registers hold zeros after reset and while asleep; awake, they show the still board
 //   at once: +1 g on Z at the configured range, no rotation, 25 degC unless TEMP_DIS.
 // - Writes to read-only registers (status, sensor data, FIFO count, WHO_AM_I) are acknowledged
@@ -36,6 +42,7 @@ void mpu6050_model::reset() {
     for (auto& r : regs_) {
         r = 0x00;
     }
+    busy_until_ = 0;
     regs_[PWR_MGMT_1] = PWR_MGMT_1_RESET_VALUE;
     regs_[WHO_AM_I] = WHO_AM_I_VALUE;
 }
@@ -77,12 +84,13 @@ std::uint8_t mpu6050_model::read(std::uint8_t reg) {
     return regs_[reg];
 }
 
-void mpu6050_model::write(std::uint8_t reg, std::uint8_t value) {
+void mpu6050_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
     if (reg >= register_count || read_only(reg)) {
         return;
     }
     if (reg == PWR_MGMT_1 && (value & PWR_MGMT_1_DEVICE_RESET) != 0) {
         reset();  // the reset bit clears itself; the rest of the written value is dropped
+        busy_until_ = now + reset_ns_;
         return;
     }
     if (reg == USER_CTRL) {

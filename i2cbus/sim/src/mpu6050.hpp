@@ -44,15 +44,21 @@ inline constexpr std::uint8_t USER_CTRL_RESET_BITS = 0x07;  // FIFO, I2C_MST, SI
 inline constexpr std::uint8_t SIGNAL_PATH_RESET_BITS = 0x07;
 inline constexpr std::uint8_t ACCEL_CONFIG_AFS_SEL_MASK = 0x18;
 inline constexpr unsigned ACCEL_CONFIG_AFS_SEL_SHIFT = 3;
+
+inline constexpr std::int64_t default_reset_ns = 100'000'000;
 }  // namespace mpu6050
 
 class mpu6050_model {
   public:
     mpu6050_model() { reset(); }
 
+    // Register reset values; the part is ready at once (the board has long been powered).
     void reset();
+    void reset_time_ns(std::int64_t ns) { reset_ns_ = ns; }
+    // False while a DEVICE_RESET runs: the part does not acknowledge its address.
+    bool ready(std::int64_t now) const { return now >= busy_until_; }
     std::uint8_t read(std::uint8_t reg);
-    void write(std::uint8_t reg, std::uint8_t value);
+    void write(std::uint8_t reg, std::uint8_t value, std::int64_t now);
     int peek(std::uint8_t reg) const;
     // The auxiliary bus is passed through to the main bus: bypass on and the internal I2C
     // master off.
@@ -62,6 +68,8 @@ class mpu6050_model {
     void refresh_sensors();
 
     std::uint8_t regs_[mpu6050::register_count] = {};
+    std::int64_t busy_until_ = 0;
+    std::int64_t reset_ns_ = mpu6050::default_reset_ns;
 };
 
 }  // namespace sim::detail

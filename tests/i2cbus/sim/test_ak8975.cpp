@@ -60,31 +60,47 @@ TEST_F(ak8975_test, SingleMeasurementCompletesAfterTheConversionTimeThenPowersDo
     EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
 }
 
-TEST_F(ak8975_test, DefaultConversionTimeIsSevenPointThreeMilliseconds) {
-    auto& b = sim::board();
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
-    const std::int64_t started = b.now_ns();
-    delay(7);  // 7.29 ms: still converting
-    EXPECT_EQ(b.peek(sim::bypass_mag_addr, ST1) & DRDY, 0);
-    EXPECT_EQ(b.peek(sim::bypass_mag_addr, CNTL), 0x01);
-    while ((b.peek(sim::bypass_mag_addr, ST1) & DRDY) == 0) {
-        ASSERT_LT(b.now_ns(), started + 8'000'000);
-        (void)wiringPiI2CReadReg8(mag, WIA);
+TEST_F(ak8975_test, ConversionTakesTypicalTimeByDefaultAndAtMostNineMilliseconds) {
+    struct timing {
+        int set_us;            // -1 keeps the default
+        std::int64_t done_ns;  // after the end of the trigger write
+    };
+    for (const timing t :
+         {timing{-1, 7'300'000}, timing{9000, 9'000'000}, timing{20000, 9'000'000}}) {
+        SCOPED_TRACE(t.set_us);
+        auto& b = sim::board();
+        b.reset();
+        if (t.set_us >= 0) {
+            b.conversion_time_us(t.set_us);
+        }
+        mag = open_bypass_mag();
+        ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
+        const std::int64_t started = b.now_ns();
+        while ((b.peek(sim::bypass_mag_addr, ST1) & DRDY) == 0) {
+            ASSERT_LT(b.now_ns(), started + 10'000'000);
+            (void)wiringPiI2CReadReg8(mag, WIA);
+        }
+        EXPECT_GE(b.now_ns(), started + t.done_ns);
+        EXPECT_LT(b.now_ns(), started + t.done_ns + sim::read_reg_ns);
     }
-    EXPECT_GE(b.now_ns(), started + 7'300'000);
-    EXPECT_LT(b.now_ns(), started + 7'300'000 + sim::read_reg_ns);
 }
 
-TEST_F(ak8975_test, ReadsBeforeCompletionGivePreviousDataAndFlagDataError) {
+TEST_F(ak8975_test, CntlWriteClearsStatusAndDataWhichReadZeroUntilTheMeasurementEnds) {
+    sim::board().bypass_offset(2000, 61, 0);  // X saturates: DRDY and HOFL set, data non-zero
     measure();
-    const int first = read_le16(mag, HXL);
-    sim::board().bypass_offset(90, 61, 0);  // about +200 counts on X from now on
+    ASSERT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);
+    ASSERT_EQ(read_le16(mag, HXL), 4095);
+    ASSERT_EQ(sim::board().peek(sim::bypass_mag_addr, ST2), HOFL);
+    sim::board().bypass_offset(90, 61, 0);  // X: (25 + 90) uT / 0.3 = 383 counts from now on
     ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
-    EXPECT_EQ(read_le16(mag, HXL), first);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & DERR, DERR);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & DERR, 0);  // reading ST2 cleared it
+    for (int reg = ST1; reg <= ST2; ++reg) {
+        EXPECT_EQ(sim::board().peek(sim::bypass_mag_addr, reg), 0x00) << reg;
+    }
+    EXPECT_EQ(read_le16(mag, HXL), 0);  // never the previous sample
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2), DERR);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2), 0x00);  // reading ST2 cleared it
     delay(8);
-    EXPECT_EQ(read_le16(mag, HXL), first + 200);
+    EXPECT_EQ(read_le16(mag, HXL), 383);
 }
 
 TEST_F(ak8975_test, DataReadyClearsOnReadingDataOrStatusTwo) {
@@ -115,16 +131,26 @@ TEST_F(ak8975_test, AxesAreLittleEndianInXYZOrderAtPointThreeMicroteslaPerCount)
     EXPECT_EQ(read_le16(mag, HZL), 1);
 }
 
-TEST_F(ak8975_test, OverflowSaturatesAndSetsHoflUntilTheNextMeasurement) {
-    sim::board().bypass_offset(2000, -2000, 0);
-    measure();
-    EXPECT_EQ(read_le16(mag, HXL), 4095);
-    EXPECT_EQ(read_le16(mag, HYL), -4096);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & HOFL, HOFL);
-    sim::board().bypass_offset(30, 61, 0);
-    measure();
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2) & HOFL, 0);
-    EXPECT_LT(read_le16(mag, HXL), 4095);
+TEST_F(ak8975_test, HoflFlagsASumOfAxesFrom2400MicroteslaOrASaturatedAxis) {
+    struct overflow_case {
+        double x_ut, y_ut, z_ut;
+        int x;  // counts read back on X
+        bool hofl;
+    };
+    const overflow_case cases[] = {
+        {900, 900, 599.7, 3000, false},  // 3000 + 3000 + 1999 counts: 2399.7 uT
+        {900, 900, 600, 3000, true},     // exactly 2400 uT, no axis near its limit
+        {-900, 900, -700, -3000, true},  // magnitudes add
+        {1300, 0, 0, 4095, true},        // one axis past its range, sum below 2400
+        {-1228.8, 0, 0, -4096, false}};  // the range's far end is still a measurement
+    sim::board().field(0, 0);
+    for (const overflow_case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.x_ut << ", " << c.y_ut << ", " << c.z_ut);
+        sim::board().bypass_offset(c.x_ut, c.y_ut, c.z_ut);
+        measure();
+        EXPECT_EQ(read_le16(mag, HXL), c.x);
+        EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2), c.hofl ? HOFL : 0x00);
+    }
 }
 
 TEST_F(ak8975_test, StalledConversionNeverCompletesUntilReleased) {
@@ -140,16 +166,26 @@ TEST_F(ak8975_test, StalledConversionNeverCompletesUntilReleased) {
     EXPECT_NE(read_le16(mag, HXL), 0);
 }
 
-TEST_F(ak8975_test, FuseRomReadsOnlyInFuseRomAccessMode) {
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x00);
+TEST_F(ak8975_test, FuseRomHoldsTheSensitivityEachAxisMeasuresWith) {
+    // Sensitivity (ASA + 128) / 256: X reads 1.25 times, Y 0.75 times its nominal counts, so a
+    // host's correction H x ((ASA - 128) x 0.5 / 128 + 1) gets 100, -201 and 302 back.
+    sim::board().asa(192, 64, 128).field(0, 0).bypass_offset(30.0, -60.3, 90.6);
+    measure();
+    EXPECT_EQ(read_le16(mag, HXL), 80);
+    EXPECT_EQ(read_le16(mag, HYL), -268);
+    EXPECT_EQ(read_le16(mag, HZL), 302);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x00);  // only in fuse-ROM access mode
     ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x0F), 0);
-    for (int reg = ASAX; reg <= ASAX + 2; ++reg) {
-        EXPECT_EQ(wiringPiI2CReadReg8(mag, reg), 0x80);
-    }
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 192);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX + 1), 64);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX + 2), 128);
     ASSERT_EQ(wiringPiI2CWriteReg8(mag, ASAX, 0x11), 0);  // read-only
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x80);
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x00), 0);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x00);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 192);
+    // Every part of the default board is trimmed to exactly 0.3 uT per count.
+    sim::board().reset();
+    mag = open_bypass_mag();
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x0F), 0);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX + 1), 0x80);
 }
 
 TEST_F(ak8975_test, SelfTestGivesTheInternalFieldInsideTheDatasheetWindow) {
@@ -173,6 +209,7 @@ TEST_F(ak8975_test, WritingI2cdisDisconnectsUntilPowerOn) {
     // A motion sensor reset does not repower the magnetometer.
     const int mpu = wiringPiI2CSetup(sim::motion_sensor_addr);
     ASSERT_EQ(wiringPiI2CWriteReg8(mpu, 0x6B, 0x80), 0);
+    delay(100);
     ASSERT_EQ(wiringPiI2CWriteReg8(mpu, 0x37, 0x02), 0);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, WIA), -1);
     sim::board().reset();

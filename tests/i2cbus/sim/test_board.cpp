@@ -27,7 +27,7 @@ TEST_F(board_test, SetupGivesNewHandlesWhetherOrNotADeviceAnswers) {
     EXPECT_EQ(sim::board().now_ns(), 2 * sim::nack_addr_ns + 2 * sim::read_reg_ns);
 }
 
-TEST_F(board_test, SetupFailsOnlyWithoutABusOrForAnAddressThatIsNotSevenBit) {
+TEST_F(board_test, SetupFailsWithoutABusForAClaimedAddressOrOneThatIsNotSevenBit) {
     EXPECT_EQ(wiringPiI2CSetup(-1), -1);
     EXPECT_EQ(wiringPiI2CSetup(0x80), -1);
     EXPECT_GE(wiringPiI2CSetup(0x7F), 0);
@@ -36,6 +36,22 @@ TEST_F(board_test, SetupFailsOnlyWithoutABusOrForAnAddressThatIsNotSevenBit) {
     EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), -1);
     sim::board().bus_missing(false);
     EXPECT_GE(wiringPiI2CSetup(sim::standalone_mag_addr), 0);
+    // A kernel driver bound to an address keeps it from user space; the others stay free.
+    sim::board().kernel_driver(sim::standalone_mag_addr);
+    EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), -1);
+    EXPECT_GE(wiringPiI2CSetup(sim::motion_sensor_addr), 0);
+    sim::board().kernel_driver(sim::standalone_mag_addr, false);
+    EXPECT_GE(wiringPiI2CSetup(sim::standalone_mag_addr), 0);
+}
+
+TEST_F(board_test, HandlesCountUpFromTheChosenBase) {
+    sim::board().handle_base(0);  // a process whose standard input is closed
+    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
+    EXPECT_EQ(fd, 0);
+    EXPECT_EQ(wiringPiI2CSetup(sim::motion_sensor_addr), 1);
+    EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
+    sim::board().reset();  // back to a fresh process's first descriptor
+    EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), 3);
 }
 
 TEST_F(board_test, BadHandlesFailWithoutBusTraffic) {
@@ -46,7 +62,7 @@ TEST_F(board_test, BadHandlesFailWithoutBusTraffic) {
     }
     EXPECT_EQ(sim::board().now_ns(), 0);
     EXPECT_EQ(sim::board().transfers(), 0U);
-    EXPECT_EQ(sim::board().peek(sim::standalone_mag_addr, 0x02), 0x01);  // mode write never landed
+    EXPECT_EQ(sim::board().peek(sim::standalone_mag_addr, 0x02), 0x03);  // mode write never landed
     ASSERT_EQ(sim::board().log().size(), 11U);
     EXPECT_EQ(sim::board().log()[1].addr, -1);
     EXPECT_EQ(sim::board().log()[1].result, -1);
@@ -86,7 +102,7 @@ TEST_F(board_test, AbsentDeviceNacksAndCostsOnlyTheAddressByte) {
     EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), -1);
     EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), -1);
     EXPECT_EQ(b.now_ns(), 2 * sim::nack_addr_ns);
-    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x01);  // the write never reached it
+    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x03);  // the write never reached it
     b.absent(sim::standalone_mag_addr, false);
     EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
 }
@@ -97,7 +113,7 @@ TEST_F(board_test, NackedRegisterFailsReadsAndWritesOfThatRegisterOnly) {
     b.nack_register(sim::standalone_mag_addr, 0x02);
     EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), -1);
     EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x02), -1);
-    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x01);
+    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x03);
     EXPECT_EQ(b.now_ns(), 2 * sim::nack_reg_ns);
     EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
     // The same register on another device is unaffected.
@@ -119,7 +135,7 @@ TEST_F(board_test, NthTransferFromNowFailsOnceAndSkipsNoCount) {
     EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0C), '3');
     b.nack_transfer(1);
     EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), -1);
-    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x01);
+    EXPECT_EQ(b.peek(sim::standalone_mag_addr, 0x02), 0x03);
     EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), 0);
     b.nack_transfer(2).nack_transfer(0);  // 0 cancels
     for (int i = 0; i < 4; ++i) {

@@ -25,20 +25,32 @@ TEST_F(board_test, MotionSensorIdentifiesAndResetsToSleepWithAllElseZero) {
     EXPECT_EQ(wiringPiI2CReadReg8(fd, WHO_AM_I), 0x68);
 }
 
-TEST_F(board_test, DeviceResetRestoresResetValuesAndClearsItself) {
-    const int fd = wiringPiI2CSetup(sim::motion_sensor_addr);
-    ASSERT_EQ(wiringPiI2CWriteReg8(fd, PWR_MGMT_1, 0x01), 0);
-    ASSERT_EQ(wiringPiI2CWriteReg8(fd, INT_PIN_CFG, 0x02), 0);
-    ASSERT_EQ(wiringPiI2CWriteReg8(fd, ACCEL_CONFIG, 0x18), 0);
-    EXPECT_EQ(wiringPiI2CReadReg8(fd, INT_PIN_CFG), 0x02);
-    ASSERT_EQ(wiringPiI2CWriteReg8(fd, PWR_MGMT_1, 0x80), 0);
-    EXPECT_EQ(wiringPiI2CReadReg8(fd, PWR_MGMT_1), 0x40);  // DEVICE_RESET reads back clear
-    EXPECT_EQ(wiringPiI2CReadReg8(fd, INT_PIN_CFG), 0x00);
-    EXPECT_EQ(wiringPiI2CReadReg8(fd, ACCEL_CONFIG), 0x00);
-    EXPECT_EQ(wiringPiI2CReadReg8(fd, WHO_AM_I), 0x68);
-    // A write right after the reset takes effect.
-    ASSERT_EQ(wiringPiI2CWriteReg8(fd, PWR_MGMT_1, 0x08), 0);
-    EXPECT_EQ(wiringPiI2CReadReg8(fd, PWR_MGMT_1), 0x08);
+TEST_F(board_test, DeviceResetIgnoresTheBusForItsWindowThenReadsResetValues) {
+    struct reset_case {
+        unsigned pause_ms;   // between the reset write and the wake-up write
+        int window_us;       // reset time chosen through the back door; -1 keeps the default
+        bool wake_up_lands;  // whether the wake-up write is acknowledged and takes effect
+    };
+    const reset_case cases[] = {
+        {0, -1, false}, {99, -1, false}, {100, -1, true}, {0, 0, true}, {10, 5000, true}};
+    for (const reset_case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.pause_ms << " ms after, window " << c.window_us);
+        sim::board().reset();
+        if (c.window_us >= 0) {
+            sim::board().motion_reset_time_us(c.window_us);
+        }
+        const int fd = wiringPiI2CSetup(sim::motion_sensor_addr);
+        ASSERT_EQ(wiringPiI2CWriteReg8(fd, INT_PIN_CFG, 0x02), 0);
+        ASSERT_EQ(wiringPiI2CWriteReg8(fd, ACCEL_CONFIG, 0x18), 0);
+        ASSERT_EQ(wiringPiI2CWriteReg8(fd, PWR_MGMT_1, 0x80), 0);
+        delay(c.pause_ms);
+        EXPECT_EQ(wiringPiI2CWriteReg8(fd, PWR_MGMT_1, 0x08), c.wake_up_lands ? 0 : -1);
+        delay(100);
+        EXPECT_EQ(wiringPiI2CReadReg8(fd, PWR_MGMT_1), c.wake_up_lands ? 0x08 : 0x40);
+        EXPECT_EQ(wiringPiI2CReadReg8(fd, INT_PIN_CFG), 0x00);
+        EXPECT_EQ(wiringPiI2CReadReg8(fd, ACCEL_CONFIG), 0x00);
+        EXPECT_EQ(wiringPiI2CReadReg8(fd, WHO_AM_I), 0x68);
+    }
 }
 
 TEST_F(board_test, BypassMagnetometerAnswersOnlyWhileBypassIsOnAndMasterOff) {
@@ -63,6 +75,7 @@ TEST_F(board_test, BypassMagnetometerAnswersOnlyWhileBypassIsOnAndMasterOff) {
     // A device reset of the motion sensor drops the bypass again.
     ASSERT_EQ(wiringPiI2CWriteReg8(mpu, PWR_MGMT_1, 0x80), 0);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, 0x00), -1);
+    delay(100);
     ASSERT_EQ(wiringPiI2CWriteReg8(mpu, INT_PIN_CFG, 0x02), 0);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, 0x00), 0x48);
 

@@ -139,8 +139,9 @@ TEST(scene, NoiseIsRepeatableForASeedAndHasTheRequestedSpread) {
 }
 
 TEST(scene, NoiseSequenceIsTheSameOnEveryPlatform) {
-    // Recorded once; x86-64 and the ARM build must both reproduce it exactly.
-    const std::vector<int> want = {167, 178, 181, 173, 182, 180, 189, 176};
+    // Recorded once; x86-64 and the ARM build must both reproduce it exactly. The stand-alone
+    // magnetometer's power-up measurement draws first, hence the sequence's first value is gone.
+    const std::vector<int> want = {178, 181, 173, 182, 180, 189, 176, 178};
     EXPECT_EQ(noisy_run(3.0, 1, static_cast<int>(want.size())), want);
     sim::board().reset();
 }

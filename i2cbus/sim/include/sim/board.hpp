@@ -50,8 +50,10 @@ inline constexpr std::size_t log_capacity = std::size_t{1} << 16;
 // board() and any copy of it are interchangeable.
 class SIM_API board_t {
   public:
-    // Back to power-on: default scene, no faults, empty log, clock at 0, no open handles.
-    // Logging is switched back on.
+    // Back to a board powered up and settled, as a program finds it: default scene and timing,
+    // no faults, empty log, clock at 0, no open handles, logging on. The stand-alone
+    // magnetometer holds its power-up measurement, taken of the scene as set before the first
+    // bus call.
     board_t& reset();
 
     // --- The scene -------------------------------------------------------------------------
@@ -67,12 +69,25 @@ class SIM_API board_t {
     board_t& standalone_offset(int x, int y, int z);
     // Gaussian noise of the given standard deviation (µT) on every axis; fixed seed, repeatable.
     board_t& noise(double sigma_ut, std::uint32_t seed = 1);
-    // Conversion time of a single measurement of the magnetometer behind the motion sensor.
+    // Sensitivity adjustment in the fuse ROM of the magnetometer behind the motion sensor, per
+    // axis (0 to 255; 128 is a sensitivity of exactly 0.3 uT per count). The part measures with
+    // its trimmed sensitivity; a driver that ignores these values reads the field scaled.
+    board_t& asa(int x, int y, int z);
+
+    // --- Timing the datasheets leave open (the defaults are the readings hardest on a driver) --
+    // Conversion time of a single measurement of the magnetometer behind the motion sensor:
+    // 7.3 ms typical (the default), at most 9 ms; longer values are cut to 9 ms.
     board_t& conversion_time_us(std::int64_t us);
+    // How long the motion sensor ignores the bus after DEVICE_RESET (default 100 ms).
+    board_t& motion_reset_time_us(std::int64_t us);
+    // When the stand-alone magnetometer's first continuous sample lands after a mode or CRA
+    // write; negative for two output periods (the default).
+    board_t& first_sample_us(std::int64_t us);
 
     // --- Faults ----------------------------------------------------------------------------
-    board_t& bus_missing(bool missing = true);                  // setup returns -1
-    board_t& absent(int addr, bool gone = true);                // no ACK at addr
+    board_t& bus_missing(bool missing = true);            // setup returns -1
+    board_t& absent(int addr, bool gone = true);          // no ACK at addr
+    board_t& kernel_driver(int addr, bool bound = true);  // setup of addr fails, as with EBUSY
     board_t& nack_register(int addr, int reg, bool on = true);  // transfers to reg fail
     board_t& nack_transfer(std::size_t n);  // the n-th bus transfer from now fails (1 = next)
     // Measurements never complete: the single (and self-test) measurements of both
@@ -99,6 +114,9 @@ class SIM_API board_t {
     std::size_t log_dropped() const;
     // Bus transfers (reads and writes that reached the bus) since reset(), logged or not.
     std::size_t transfers() const;
+    // Number of the next handle setup hands out (3 after reset(), like a fresh process's first
+    // file descriptor); handles count up from it.
+    board_t& handle_base(int fd);
 };
 
 // The board the four bus calls talk to.
