@@ -2,13 +2,13 @@
 # Fuzzing with libFuzzer: builds tests/fuzz with clang (ASan+UBSan) into build/fuzz and runs each
 # target in turn on its corpus in build/fuzz/corpus/<target>.
 #   scripts/fuzz.sh [SECONDS]   - SECONDS per target (default 600); each stops at its first finding
-#   scripts/fuzz.sh smoke       - 15 seconds per target, as the test command runs it
+#   scripts/fuzz.sh smoke       - 12 seconds per target, as the test command runs it
 # A finding leaves its input as build/fuzz/crash-* (replay: build/fuzz/fuzz_<target> <file>).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-600}
-[ "$seconds" = smoke ] && seconds=15
+[ "$seconds" = smoke ] && seconds=12
 [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "fuzz.sh: bad time '$seconds' (seconds, or smoke)" >&2; exit 2; }
 command -v clang++ >/dev/null || { echo "fuzz.sh: clang++ not found (bash scripts/deps.sh test)" >&2; exit 1; }
 
