@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, on Debian 12, what the kit's build, tests and demo need and is not there yet.
 #   scripts/deps.sh demo   - native build and the demo
-#   scripts/deps.sh test   - everything the test command uses (native, armhf, analysers, peers)
+#   scripts/deps.sh test   - everything the test command uses (native, armhf, analysers, peers, fuzzing)
 set -euo pipefail
 
 what=${1:-test}
@@ -11,7 +11,7 @@ case "$what" in
     test)
         pkgs+=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user libbenchmark-dev
                socat netcat-openbsd time clang-format clang-tidy cppcheck dpkg-dev file
-               libi2c-dev libi2c-dev:armhf) ;;
+               libi2c-dev libi2c-dev:armhf clang libclang-rt-14-dev) ;;
     *) echo "deps.sh: unknown set '$what' (demo or test)" >&2; exit 2 ;;
 esac
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The kit's whole test suite: native, armhf under qemu-arm, ASan+UBSan, formatting and static analysis.
+# The kit's whole test suite: native, armhf under qemu-arm, ASan+UBSan, a fuzz smoke run, formatting
+# and static analysis.
 # Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,7 @@ build_and_test() {
 step "native build and tests" build_and_test native
 step "armhf build and tests (qemu-arm)" build_and_test armhf
 step "ASan+UBSan build and tests" build_and_test asan
+step "fuzz smoke (libFuzzer)" bash scripts/fuzz.sh smoke
 step "clang-format" scripts/lint.sh format
 step "clang-tidy and cppcheck" scripts/lint.sh analyse
 

@@ -1,5 +1,5 @@
 // End-to-end tests: the real client program (under the emulator in the cross build) against peers
-// on 127.0.0.1:5035: one written here, socat, and the kit's echo server.
+// on loopback port 5035: one written here, socat, and the kit's echo server.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/audit.h>
@@ -317,19 +317,21 @@ struct Datagram {
     sockaddr_in from{};
 };
 
-// A UDP socket on 127.0.0.1 (port 0: any free one) standing in for the server or another host.
+// A UDP socket on a loopback address (port 0: any free one) standing in for the server or another
+// host.
 class Peer {
   public:
-    explicit Peer(unsigned short port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
+    explicit Peer(unsigned short port, const char* address = "127.0.0.1")
+        : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
         if (fd_.get() < 0) {
             throw sys_error("socket");
         }
         sockaddr_in local{};
         local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        local.sin_addr.s_addr = inet_addr(address);
         local.sin_port = htons(port);
         if (bind(fd_.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            throw sys_error("bind 127.0.0.1:" + std::to_string(port));
+            throw sys_error("bind "s + address + ":" + std::to_string(port));
         }
     }
 
@@ -361,8 +363,15 @@ class Peer {
     Fd fd_;
 };
 
+// The client under test and the server address it was built for; a build for other settings
+// names its own through the environment.
+const char* setting(const char* name, const char* built_in) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : built_in;
+}
+
 std::vector<std::string> client_command() {
-    return command(CLIENT_E2E_CLIENT);
+    return command(setting("CLIENT_E2E_CLIENT", CLIENT_E2E_CLIENT));
 }
 
 // Waits until something is bound to 127.0.0.1:5035, as the kernel lists it.
@@ -418,6 +427,23 @@ INSTANTIATE_TEST_SUITE_P(Words, Request,
                          [](const testing::TestParamInfo<Typed>& p) {
                              return std::string(p.param.name);
                          });
+
+// --- The server address: the one the client was built for, and no other. ---
+
+TEST(ServerAddress, RequestGoesToTheBuiltInAddress) {
+    const char* address = setting("CLIENT_E2E_SERVER", CLIENT_E2E_SERVER);
+    const char* other = std::strcmp(address, "127.0.0.1") == 0 ? "127.0.0.2" : "127.0.0.1";
+    Peer server(kPort, address);
+    Peer elsewhere(kPort, other);
+    Child client(client_command(), input("go\n"));
+    const auto request = server.receive(kWaitMs);
+    ASSERT_TRUE(request) << "nothing arrived at " << address << "; stderr: " << client.err();
+    EXPECT_EQ(request->bytes, kRequest);
+    server.send_to(request->from, "here");
+    EXPECT_EQ(client.finish(kWaitMs), 0);
+    EXPECT_EQ(client.out(), kPrompt + echo_line("here"));
+    EXPECT_FALSE(elsewhere.receive(0)) << other << " heard from the client";
+}
 
 // --- The reply: whatever arrives first on the client's socket, cut and escaped. ---
 

@@ -3,49 +3,51 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
+#include <initializer_list>
+#include <ios>
 
 namespace {
 
 using compass::absolute_heading;
 using compass::relative_heading;
 
-// The degree conversion as the modules define it, computed here with the widest type available.
-double degrees_of(long double radians) {
-    return static_cast<double>(radians * 180.0L / static_cast<long double>(3.14159265));
-}
-constexpr long double pi_l = 3.14159265358979323846264338327950288L;
+// Absolute headings to the bit. Worked out apart from this code with IEEE doubles: a correctly
+// rounded atan2(y, x), times 180.0, divided by 3.14159265, plus 360.0 when negative. The rows below
+// the axes are inputs where dividing first, folding 180/3.14159265 into one factor, using pi, or
+// wider intermediates each give other bits; the divisor being below pi puts quarter turns slightly
+// above their nominal value (90.0000001, 180.0000002, 269.9999999).
+struct heading_case {
+    std::int16_t x, y;
+    double degrees;
+};
+constexpr heading_case heading_cases[] = {
+    {0, 0, 0.0},  // atan2(0, 0) is 0, and 0 is not wrapped to 360
+    {32767, 0, 0.0},
+    {0, 1, 0x1.68000006e6c71p+6},
+    {5, 5, 0x1.68000006e6c71p+5},
+    {-1, 0, 0x1.68000006e6c71p+7},
+    {-32768, 0, 0x1.68000006e6c71p+7},
+    {0, -1, 0x1.0dfffffe464e4p+8},
+    {0, -32768, 0x1.0dfffffe464e4p+8},
+    {-32768, -32768, 0x1.c1fffffad2eabp+7},
+    {32767, -1, 0x1.67ff8d67aa643p+8},
+    {-30, -61, 0x1.e79fafeff025cp+7},  // bypassmag's pair when every data read fails
+    {-5, 272, 0x1.6c36632f66cadp+6},   // directmag's
+    {-26, -6, 0x1.81fd3e631b702p+7},
+    {-4, -7, 0x1.e0829ee6951d4p+7},
+    {-9, 21, 0x1.c4cb5b5873d86p+6},
+    {-31, 35, 0x1.0710444636e1dp+7},
+    {16, -19, 0x1.3619d512be02cp+8},
+    {30, -5, 0x1.5e89a54045e08p+8},
+    {27, 31, 0x1.878fbdd3b4709p+5},
+    {34, 36, 0x1.7517b5bb600f0p+5},
+};
 
-TEST(AbsoluteHeading, QuadrantsUseTheEightDecimalDivisor) {
-    // The divisor is slightly below pi, so quarter turns come out slightly above their nominal
-    // value.
-    EXPECT_NEAR(absolute_heading(0, 1), 90.0000001, 1e-8);
-    EXPECT_NEAR(absolute_heading(-1, 0), 180.0000002, 1e-8);
-    EXPECT_NEAR(absolute_heading(0, -1), 269.9999999, 1e-8);
-    EXPECT_DOUBLE_EQ(absolute_heading(0, 1), degrees_of(pi_l / 2));
-    EXPECT_DOUBLE_EQ(absolute_heading(-7, 0), degrees_of(pi_l));
-    EXPECT_DOUBLE_EQ(absolute_heading(0, -300), 360.0 + degrees_of(-pi_l / 2));
-    EXPECT_DOUBLE_EQ(absolute_heading(5, 5), degrees_of(pi_l / 4));
-    EXPECT_DOUBLE_EQ(absolute_heading(-30, -61),
-                     std::atan2(-61.0, -30.0) * 180.0 / 3.14159265 + 360.0);
-}
-
-TEST(AbsoluteHeading, ZeroStaysZero) {
-    // atan2 of (0, 0) and of a positive x axis are exactly 0, and 0 is not wrapped to 360.
-    EXPECT_EQ(absolute_heading(0, 0), 0.0);
-    EXPECT_EQ(absolute_heading(1, 0), 0.0);
-    EXPECT_EQ(absolute_heading(32767, 0), 0.0);
-}
-
-TEST(AbsoluteHeading, AlwaysWithinOneTurn) {
-    const std::int16_t values[] = {-32768, -32767, -300, -1, 0, 1, 300, 32767};
-    for (std::int16_t x : values) {
-        for (std::int16_t y : values) {
-            const double a = absolute_heading(x, y);
-            EXPECT_GE(a, 0.0) << x << ", " << y;
-            EXPECT_LT(a, 360.0) << x << ", " << y;
-        }
+TEST(AbsoluteHeading, ExactToTheBit) {
+    for (const auto& c : heading_cases) {
+        const double a = absolute_heading(c.x, c.y);
+        EXPECT_EQ(a, c.degrees) << c.x << ", " << c.y << ": " << std::hexfloat << a;
     }
 }
 
@@ -56,38 +58,30 @@ TEST(RelativeHeading, FirstHeadingLatchesTheReference) {
     EXPECT_EQ(flag, 1);
     EXPECT_EQ(ref, 123.25);
     // Latched: later headings leave the reference alone, and the same heading is exactly 0 again.
-    EXPECT_EQ(relative_heading(200.0, flag, ref), 200.0 - 123.25);
+    EXPECT_EQ(relative_heading(200.0, flag, ref), 76.75);
     EXPECT_EQ(relative_heading(123.25, flag, ref), 0.0);
     EXPECT_EQ(ref, 123.25);
     EXPECT_EQ(flag, 1);
-}
-
-TEST(RelativeHeading, ClearingTheFlagRelatches) {
-    int flag = 0;
-    double ref = 0.0;
-    relative_heading(40.0, flag, ref);
+    // Clearing the flag latches again at the next heading.
     flag = 0;
     EXPECT_EQ(relative_heading(300.0, flag, ref), 0.0);
     EXPECT_EQ(ref, 300.0);
     EXPECT_EQ(relative_heading(40.0, flag, ref), 100.0);
 }
 
-TEST(RelativeHeading, WrapsAcrossNorthBothWays) {
-    int flag = 1;
-    double ref = 350.0;
-    EXPECT_EQ(relative_heading(10.0, flag, ref), 20.0);
-    EXPECT_EQ(compass::reversed(relative_heading(10.0, flag, ref)), 340.0);
-    ref = 10.0;
-    EXPECT_EQ(relative_heading(350.0, flag, ref), 340.0);
-    EXPECT_EQ(compass::reversed(relative_heading(350.0, flag, ref)), 20.0);
-}
-
-TEST(RelativeHeading, ReversedSenseLiesInHalfOpenTurn) {
-    // Direct sense gives [0, 360); the reversed one (0, 360], so "no turn" reads 360.
-    EXPECT_EQ(compass::reversed(0.0), 360.0);
-    int flag = 1;
-    double ref = 90.0;
-    EXPECT_NEAR(compass::reversed(relative_heading(180.0, flag, ref)), 270.0, 1e-12);
+TEST(RelativeHeading, BothSensesAcrossNorth) {
+    // reference, heading, direct sense [0, 360), reversed sense (0, 360]
+    const double cases[][4] = {
+        {350.0, 10.0, 20.0, 340.0}, {10.0, 350.0, 340.0, 20.0}, {90.0, 180.0, 90.0, 270.0},
+        {90.0, 90.0, 0.0, 360.0},   {0.0, 0.0, 0.0, 360.0},
+    };
+    for (const auto& c : cases) {
+        int flag = 1;
+        double ref = c[0];
+        const double d = relative_heading(c[1], flag, ref);
+        EXPECT_EQ(d, c[2]) << c[0] << " -> " << c[1];
+        EXPECT_EQ(compass::reversed(d), c[3]) << c[0] << " -> " << c[1];
+    }
 }
 
 TEST(AxisAssembly, ByteOrders) {
@@ -102,19 +96,13 @@ TEST(AxisAssembly, ByteOrders) {
 }
 
 TEST(AxisAssembly, Ak8975ScalingTruncatesTowardZero) {
+    // 3 x counts / 10, truncated toward zero, for every input.
+    for (int c = -32768; c <= 32767; ++c) {
+        ASSERT_EQ(compass::ak8975_microtesla(static_cast<std::int16_t>(c)), 3 * c / 10) << c;
+    }
     EXPECT_EQ(compass::ak8975_microtesla(16), 4);
-    EXPECT_EQ(compass::ak8975_microtesla(-16), -4);
-    for (int small = -3; small <= 3; ++small) {
-        EXPECT_EQ(compass::ak8975_microtesla(static_cast<std::int16_t>(small)), 0) << small;
-    }
-    EXPECT_EQ(compass::ak8975_microtesla(4), 1);
-    EXPECT_EQ(compass::ak8975_microtesla(-4), -1);
-    EXPECT_EQ(compass::ak8975_microtesla(32767), 9830);
+    EXPECT_EQ(compass::ak8975_microtesla(-3), 0);
     EXPECT_EQ(compass::ak8975_microtesla(-32768), -9830);
-    // 3 x counts / 10 truncated, for every input.
-    for (int c = -32768; c <= 32767; c += 7) {
-        EXPECT_EQ(compass::ak8975_microtesla(static_cast<std::int16_t>(c)), 3 * c / 10) << c;
-    }
 }
 
 TEST(AxisAssembly, OffsetsWrapIn16Bits) {
@@ -133,21 +121,34 @@ double mean_of(std::initializer_list<double> readings) {
     return m.result();
 }
 
-TEST(HeadingMean, AveragesAcrossTheSeam) {
-    EXPECT_EQ(mean_of({359.0, 1.0}), 360.0);
-    EXPECT_EQ(mean_of({1.0, 359.0}), 360.0);
-    EXPECT_EQ(mean_of({10.0, 20.0}), 15.0);
-    EXPECT_EQ(mean_of({350.0, 10.0}), 360.0);
-    EXPECT_EQ(mean_of({10.0, 350.0}), 360.0);  // lands on 0: reported as a full turn
-    EXPECT_NEAR(mean_of({350.0, 10.0, 20.0}), 20.0 / 3.0, 1e-12);
-    EXPECT_NEAR(mean_of({170.0, 190.0, 181.0}), 180.333333333333, 1e-9);
-    EXPECT_NEAR(mean_of({358.0, 2.0, 4.0}), 4.0 / 3.0, 1e-12);  // past the seam: wrapped to 1.33
+TEST(HeadingMean, CircularAcrossTheSeam) {
+    // readings..., mean; means that land on 0 are reported as a full turn
+    const struct {
+        std::initializer_list<double> readings;
+        double mean;
+    } cases[] = {{{42.123456789}, 42.123456789},
+                 {{360.0}, 360.0},
+                 {{0.001}, 0.001},
+                 {{10.0, 20.0}, 15.0},
+                 {{359.0, 1.0}, 360.0},
+                 {{1.0, 359.0}, 360.0},
+                 {{350.0, 10.0}, 360.0},
+                 {{350.0, 10.0, 30.0}, 10.0},
+                 {{170.0, 190.0, 183.0}, 181.0},
+                 {{358.0, 1.0, 4.0}, 1.0},
+                 {{2.0, 359.0, 356.0}, 359.0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(mean_of(c.readings), c.mean) << *c.readings.begin() << " first";
+    }
 }
 
-TEST(HeadingMean, OneReadingIsReturnedUnchanged) {
-    for (double r : {0.001, 42.123456789, 359.9999999, 360.0}) {
-        EXPECT_EQ(mean_of({r}), r);
-    }
+TEST(HeadingMean, HalfATurnApartGoesAQuarterBelowTheFirst) {
+    // A tie has two candidates; the later reading counts as half a turn back from the first.
+    EXPECT_EQ(mean_of({90.0, 270.0}), 360.0);
+    EXPECT_EQ(mean_of({270.0, 90.0}), 180.0);
+    EXPECT_EQ(mean_of({10.0, 190.0}), 280.0);
+    EXPECT_EQ(mean_of({190.0, 10.0}), 100.0);
+    EXPECT_EQ(mean_of({300.0, 120.0, 300.0, 120.0}), 210.0);
 }
 
 }  // namespace

@@ -82,40 +82,32 @@ TEST_F(I2cdev, SetupFailuresGiveMinusOneAndLeakNothing) {
     EXPECT_EQ(fake_open_devices(), 0);
 }
 
-TEST_F(I2cdev, ReadReg8IsAnSmbusByteDataReadReturningTheByteIntact) {
+TEST_F(I2cdev, RegistersGoAsSmbusByteDataTransfers) {
     const int fd = open_device(0x68);
+    // Reads return every byte intact; writes carry the value.
     for (int value = 0; value <= 0xFF; ++value) {
         fake.read_byte = static_cast<unsigned char>(value);
         const int reg = (value * 7) & 0xFF;
-        fake_forget_calls();
-        ASSERT_EQ(wiringPiI2CReadReg8(fd, reg), value);
-        ASSERT_EQ(fake_call_count(), 1);
-        const fake_call& c = call(0);
-        ASSERT_EQ(c.kind, FAKE_IOCTL);
-        EXPECT_EQ(c.fd, fd);
-        EXPECT_EQ(c.request, static_cast<unsigned long>(I2C_SMBUS));
-        EXPECT_EQ(c.read_write, I2C_SMBUS_READ);
-        EXPECT_EQ(c.command, reg);
-        EXPECT_EQ(c.size, static_cast<unsigned>(I2C_SMBUS_BYTE_DATA));
-        EXPECT_TRUE(c.has_data);
-    }
-}
-
-TEST_F(I2cdev, WriteReg8IsAnSmbusByteDataWriteOfTheValue) {
-    const int fd = open_device(0x68);
-    const int cases[][2] = {{0x6B, 0x80}, {0x37, 0x02}, {0x00, 0x00}, {0xFF, 0xFF}};
-    for (const auto& [reg, value] : cases) {
-        fake_forget_calls();
-        EXPECT_EQ(wiringPiI2CWriteReg8(fd, reg, value), 0);
-        ASSERT_EQ(fake_call_count(), 1);
-        const fake_call& c = call(0);
-        EXPECT_EQ(c.fd, fd);
-        EXPECT_EQ(c.request, static_cast<unsigned long>(I2C_SMBUS));
-        EXPECT_EQ(c.read_write, I2C_SMBUS_WRITE);
-        EXPECT_EQ(c.command, reg);
-        EXPECT_EQ(c.size, static_cast<unsigned>(I2C_SMBUS_BYTE_DATA));
-        ASSERT_TRUE(c.has_data);
-        EXPECT_EQ(c.data_byte, value);
+        for (const bool read : {true, false}) {
+            fake_forget_calls();
+            if (read) {
+                ASSERT_EQ(wiringPiI2CReadReg8(fd, reg), value);
+            } else {
+                ASSERT_EQ(wiringPiI2CWriteReg8(fd, reg, 0xFF - value), 0);
+            }
+            ASSERT_EQ(fake_call_count(), 1);
+            const fake_call& c = call(0);
+            ASSERT_EQ(c.kind, FAKE_IOCTL);
+            EXPECT_EQ(c.fd, fd);
+            EXPECT_EQ(c.request, static_cast<unsigned long>(I2C_SMBUS));
+            EXPECT_EQ(c.read_write, read ? I2C_SMBUS_READ : I2C_SMBUS_WRITE);
+            EXPECT_EQ(c.command, reg);
+            EXPECT_EQ(c.size, static_cast<unsigned>(I2C_SMBUS_BYTE_DATA));
+            ASSERT_TRUE(c.has_data);
+            if (!read) {
+                EXPECT_EQ(c.data_byte, 0xFF - value);
+            }
+        }
     }
 }
 
