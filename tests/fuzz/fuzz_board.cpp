@@ -60,6 +60,11 @@ constexpr setting settings[] = {
     {1, [](args a) { sim::board().logging(a[0] & 1); }},
     {0, [](args) { sim::board().clear_log(); }},
     {2, [](args a) { check(sim::board().peek(addr(a[0]), a[1]) >= -1); }},
+    {3, [](args a) { sim::board().asa(a[0], a[1], a[2]); }},
+    {2, [](args a) { sim::board().motion_reset_time_us((a[0] << 8 | a[1]) * 4); }},
+    {2, [](args a) { sim::board().first_sample_us((a[0] << 8 | a[1]) - 1000); }},
+    {2, [](args a) { sim::board().kernel_driver(addr(a[0]), a[1] & 1); }},
+    {1, [](args a) { sim::board().handle_base(a[0]); }},
 };
 constexpr std::size_t setting_count = sizeof settings / sizeof settings[0];
 
