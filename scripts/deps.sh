@@ -11,7 +11,7 @@ case "$what" in
     test)
         pkgs+=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user libbenchmark-dev
                socat netcat-openbsd time clang-format clang-tidy cppcheck dpkg-dev file
-               libi2c-dev libi2c-dev:armhf libc6:armhf lintian man-db) ;;
+               libi2c-dev libi2c-dev:armhf libc6:armhf libstdc++6:armhf lintian man-db) ;;
     *) echo "deps.sh: unknown set '$what' (demo or test)" >&2; exit 2 ;;
 esac
 
