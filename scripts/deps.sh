@@ -5,7 +5,7 @@
 set -euo pipefail
 
 what=${1:-test}
-pkgs=(cmake make g++ googletest pkg-config)
+pkgs=(cmake make g++ googletest pkg-config iproute2)
 case "$what" in
     demo) ;;
     test)
