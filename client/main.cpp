@@ -23,9 +23,11 @@ int fail(const char* what) {
 }  // namespace
 
 int main() {
-    (void)std::fputs("\n Enter the message : ", stdout);
-    // The prompt has no newline; it must be out before the program waits.
-    (void)std::fflush(stdout);
+    // The prompt has no newline; it must be out before the program waits. Output that cannot be
+    // written (closed, full disk) is a failure, not a silent loss.
+    if (std::fputs("\n Enter the message : ", stdout) < 0 || std::fflush(stdout) != 0) {
+        return fail("write");
+    }
 
     // The word only releases the send; end of input releases it too. Whatever follows the first
     // 1023 characters stays unread.
@@ -67,6 +69,8 @@ int main() {
 
     char shown[client::kShownSize];
     client::render_reply(reply, static_cast<std::size_t>(got), shown, sizeof shown);
-    (void)std::printf("\n Server's Echo : %s\n\n", shown);
+    if (std::printf("\n Server's Echo : %s\n\n", shown) < 0 || std::fflush(stdout) != 0) {
+        return fail("write");
+    }
     return 0;
 }

@@ -10,13 +10,30 @@ cmake -S . -B $build -DKIT_BUILD_TESTS=OFF -DKIT_BUILD_BENCH=OFF -DCMAKE_BUILD_T
 cmake --build $build -j2 --target client echo_server heading_monitor_bypassmag heading_monitor_directmag calibrate >/dev/null
 
 echo "=== UDP client against the echo server on 127.0.0.1:5035 (typed word: hello)"
-$build/examples/echo_server/echo_server -n 1 -t 10 &
+# The client must only talk to our server: wait for it to say it listens, and when it cannot bind,
+# say who holds the port instead of letting the client reach them.
+said=$(mktemp)
+$build/examples/echo_server/echo_server -n 1 -t 10 >"$said" 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null || true' EXIT
-sleep 0.2
+trap 'kill $server 2>/dev/null || true; rm -f "$said"' EXIT
+for _ in $(seq 100); do
+    grep -q 'echoing on' "$said" && break
+    kill -0 $server 2>/dev/null || break
+    sleep 0.1
+done
+if ! grep -q 'echoing on' "$said"; then
+    cat "$said" >&2
+    echo "demo.sh: the echo server could not listen on UDP 127.0.0.1:5035" >&2
+    holders=$(ss -H -lunp 'sport = :5035' 2>/dev/null || true)
+    if [ -n "$holders" ]; then
+        echo "demo.sh: UDP port 5035 is held by:" >&2
+        printf '%s\n' "$holders" >&2
+    fi
+    exit 1
+fi
+cat "$said"
 echo hello | $build/client/client
 wait $server
-trap - EXIT
 
 for module in bypassmag directmag; do
     echo "=== $module on the simulated board, turning through a full circle"

@@ -5,13 +5,14 @@
 set -euo pipefail
 
 what=${1:-test}
-pkgs=(cmake make g++ googletest pkg-config)
+pkgs=(cmake make g++ googletest pkg-config iproute2)
 case "$what" in
     demo) ;;
     test)
         pkgs+=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user libbenchmark-dev
                socat netcat-openbsd time clang-format clang-tidy cppcheck dpkg-dev file
-               libi2c-dev libi2c-dev:armhf clang libclang-rt-14-dev) ;;
+               libi2c-dev libi2c-dev:armhf libc6:armhf libstdc++6:armhf lintian man-db
+               clang libclang-rt-14-dev) ;;
     *) echo "deps.sh: unknown set '$what' (demo or test)" >&2; exit 2 ;;
 esac
 
@@ -31,5 +32,17 @@ if printf '%s\n' "${missing[@]}" | grep -q ':armhf$' &&
     "${sudo[@]}" dpkg --add-architecture armhf
 fi
 echo "deps.sh: installing ${missing[*]}"
-"${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# apt's own messages are kept and shown when it fails: an unreachable archive must not surface only
+# as "Unable to locate package". A failed fetch fails the update.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+apt() {  # apt WHAT ARGS...
+    local what=$1; shift
+    if ! DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "$@" >"$log" 2>&1; then
+        cat "$log" >&2
+        echo "deps.sh: apt-get $what failed (apt's output above)" >&2
+        exit 1
+    fi
+}
+apt update update --error-on=any
+apt install install -y --no-install-recommends "${missing[@]}"

@@ -15,15 +15,19 @@ constexpr int max_samples = 1000000;
 constexpr unsigned max_pace_ms = 60000;
 constexpr unsigned bypass_sample_ms = 8;  // each bypassmag sample waits for its measurement
 
+// The name it was called by: calibrate as an example, compass-calibrate as a board tool.
+const char* prog = "calibrate";
+
 void usage(std::FILE* out) {
     (void)std::fprintf(out,
-                       "usage: calibrate bypassmag|directmag [--samples N | --duration SECONDS]\n"
-                       "                 [--pace MS] [--simulate-turn [--turns N]]\n"
+                       "usage: %s bypassmag|directmag [--samples N | --duration SECONDS]\n"
+                       "           [--pace MS] [--simulate-turn [--turns N]]\n"
                        "  --samples N      samples to take (default 1000)\n"
                        "  --duration S     sample for about S seconds instead\n"
                        "  --pace MS        pause before each sample, milliseconds (default 20)\n"
                        "  --simulate-turn  turn the simulated board itself, evenly over the run\n"
-                       "  --turns N        full turns for --simulate-turn (default 1)\n");
+                       "  --turns N        full turns for --simulate-turn (default 1)\n",
+                       prog);
 }
 
 bool parse_int(const char* text, long lo, long hi, long& out) {
@@ -52,13 +56,17 @@ void turn_evenly(int index, int samples, void* context) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 0 && argv[0] != nullptr) {
+        const char* slash = std::strrchr(argv[0], '/');
+        prog = slash != nullptr ? slash + 1 : argv[0];
+    }
     if (argc < 2) {
         usage(stderr);
         return 2;
     }
     calibrate::module m{};
     if (!calibrate::parse_module(argv[1], m)) {
-        (void)std::fprintf(stderr, "calibrate: unknown module '%s'\n", argv[1]);
+        (void)std::fprintf(stderr, "%s: unknown module '%s'\n", prog, argv[1]);
         usage(stderr);
         return 2;
     }
@@ -88,7 +96,7 @@ int main(int argc, char** argv) {
             usage(stdout);
             return 0;
         } else {
-            (void)std::fprintf(stderr, "calibrate: bad option or value: %s%s%s\n", arg,
+            (void)std::fprintf(stderr, "%s: bad option or value: %s%s%s\n", prog, arg,
                                value != nullptr ? " " : "", value != nullptr ? value : "");
             usage(stderr);
             return 2;
@@ -96,8 +104,9 @@ int main(int argc, char** argv) {
     }
     if (simulate && !calibrate::can_turn_board()) {
         (void)std::fprintf(stderr,
-                           "calibrate: --simulate-turn needs the simulated board; turn the "
-                           "board by hand instead\n");
+                           "%s: --simulate-turn needs the simulated board; turn the "
+                           "board by hand instead\n",
+                           prog);
         return 2;
     }
     if (duration_s > 0) {
@@ -110,7 +119,7 @@ int main(int argc, char** argv) {
 
     const int fd = calibrate::setup(m, stderr);
     if (fd < 0) {
-        (void)std::fprintf(stderr, "calibrate: the %s magnetometer could not be set up\n",
+        (void)std::fprintf(stderr, "%s: the %s magnetometer could not be set up\n", prog,
                            calibrate::name(m));
         return 1;
     }

@@ -52,5 +52,9 @@ int main(int argc, char** argv) {
             return usage(argv[0]);
         }
     }
+    if (turn && simulated_turn == nullptr) {
+        (void)std::fprintf(stderr, "%s: --simulate-turn needs the simulated board\n", argv[0]);
+        return 2;
+    }
     return run_monitor(options, turn ? simulated_turn : nullptr);
 }

@@ -3,8 +3,14 @@
 
 #include "sim/board.hpp"
 
-double simulated_turn(int index, int count) {
+namespace {
+
+double turn(int index, int count) {
     const double yaw = 360.0 * static_cast<double>(index) / static_cast<double>(count);
     sim::board().yaw(yaw);
     return yaw;
 }
+
+}  // namespace
+
+const before_reading_hook simulated_turn = turn;

@@ -539,6 +539,20 @@ INSTANTIATE_TEST_SUITE_P(Calls, FailedCall,
                              return std::string(p.param.name);
                          });
 
+// Output that cannot be written (here a full disk) is reported like a failed call, before anything
+// is sent.
+TEST(Output, UnwritablePromptReportedWithExitStatus1) {
+    Peer server(kPort);
+    std::vector<std::string> argv = {"/bin/sh", "-c", "exec \"$@\" >/dev/full", "sh"};
+    for (const auto& word : client_command()) {
+        argv.push_back(word);
+    }
+    Child client(argv, input("x\n"));
+    EXPECT_EQ(client.finish(kWaitMs), 1);
+    EXPECT_EQ(client.err(), "client: write: "s + std::strerror(ENOSPC) + "\n");
+    EXPECT_FALSE(server.receive(0)) << "a request was sent";
+}
+
 // --- Peers nobody here wrote, and the kit's own echo server. ---
 
 bool have_program(const std::string& name) {
