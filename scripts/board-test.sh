@@ -176,6 +176,7 @@ build_host() { # build_host MODULE
         local inc lib
         inc=$(printf '%s\n' $cflags | sed -n 's/^-I//p' | head -n 1)
         lib=$(printf '%s\n' $cflags | sed -n 's/^-L//p' | head -n 1)
+        case $inc:$lib in "$root"/*:"$root"/*) ;; *) cflags= && continue ;; esac
         [ -f "$inc/compass/$m.hpp" ] && [ -e "$lib/lib$m.so" ] && break
         cflags=
     done
