@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Installs, on Debian 12, what the kit's build, tests and demo need and is not there yet.
 #   scripts/deps.sh demo   - native build and the demo
-#   scripts/deps.sh test   - everything the test command uses (native, armhf, analysers, peers, fuzzing)
+#   scripts/deps.sh test   - everything the test command uses (native, armhf, analysers, peers,
+#                            fuzzing, the board test)
+#   scripts/deps.sh board  - the board test (armhf cross build, qemu-system-arm, initramfs tools)
 set -euo pipefail
 
 what=${1:-test}
 pkgs=(cmake make g++ googletest pkg-config iproute2)
+board=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-system-arm cpio xz-utils)
 case "$what" in
     demo) ;;
     test)
         pkgs+=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user libbenchmark-dev
                socat netcat-openbsd time clang-format clang-tidy cppcheck dpkg-dev file
                libi2c-dev libi2c-dev:armhf libc6:armhf libstdc++6:armhf lintian man-db
-               clang libclang-rt-14-dev) ;;
-    *) echo "deps.sh: unknown set '$what' (demo or test)" >&2; exit 2 ;;
+               clang libclang-rt-14-dev "${board[@]}") ;;
+    board) pkgs+=("${board[@]}") ;;
+    *) echo "deps.sh: unknown set '$what' (demo, test or board)" >&2; exit 2 ;;
 esac
 
 missing=()

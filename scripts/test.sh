@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The kit's whole test suite: native, armhf under qemu-arm, ASan+UBSan, a fuzz smoke run, formatting
-# and static analysis.
+# The kit's whole test suite: native, armhf under qemu-arm, the armhf packages on a booted kernel
+# (qemu-system-arm), ASan+UBSan, a fuzz smoke run, formatting and static analysis.
 # Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +35,7 @@ ctest_summary() {
 
 step "native build and tests" build_and_test native
 step "armhf build and tests (qemu-arm)" build_and_test armhf
+step "board test (armhf packages on Debian's kernel, qemu-system-arm)" bash scripts/board-test.sh
 step "ASan+UBSan build and tests" build_and_test asan
 step "fuzz smoke (libFuzzer)" bash scripts/fuzz.sh smoke
 step "clang-format" scripts/lint.sh format
