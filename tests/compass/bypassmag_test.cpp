@@ -54,7 +54,7 @@ TEST_F(Bypassmag, AverageOfNoisyReadingsFollowsTheTurnAcrossNorth) {
         SCOPED_TRACE(::testing::Message() << "turn " << theta);
         sim::board().noise(0.0).yaw(10.0);
         flagx = 0;
-        get_magneto(fd);  // reference without noise
+        get_magneto(fd);                               // reference without noise
         sim::board().noise(1.0, 7).yaw(10.0 + theta);  // 1 uT per axis: about 2.3 degrees
         const double avg = avg_magneto(64, fd);
         EXPECT_TRUE(in_range(avg)) << avg;

@@ -116,7 +116,7 @@ struct setup_fault {
 };
 
 // Six forced data bytes and the absolute heading the reading must latch from them. The headings
-// are atan2 of the calibrated pair (named in the comment) rounded correctly to double, then
+// are atan2 of the calibrated pair (given with the name) rounded correctly to double, then
 // x 180.0 / 3.14159265 in double, worked out outside this code.
 struct raw_case {
     const char* name;
