@@ -1,5 +1,5 @@
-// Helpers for the module tests on the simulated board: captured set-up output, the transfer log
-// reduced to what a module decides, forced register bytes, and angle comparison.
+// Helpers for the module tests on the simulated board: a fixture with captured set-up output, the
+// transfer log reduced to what a module decides, forced register bytes, and angle comparison.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,18 +16,28 @@
 
 namespace compass_test {
 
-// Runs setup_magneto() with standard output captured.
-inline std::string captured_setup(int& fd) {
-    std::fflush(stdout);
-    testing::internal::CaptureStdout();
-    fd = setup_magneto();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
+// Each test starts on a fresh board with the module unlatched, as a host may ask for.
+class module_fixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim::board().reset();
+        flagx = 0;
+        comp_angl = 0.0;
+    }
+    // Runs setup_magneto() with standard output captured into lines.
+    int set_up() {
+        std::fflush(stdout);
+        testing::internal::CaptureStdout();
+        const int fd = setup_magneto();
+        std::fflush(stdout);
+        lines = testing::internal::GetCapturedStdout();
+        return fd;
+    }
+    std::string lines;
+};
 
 // One bus call as the module chose it: the kind, the device, the register and the value it wrote
-// (or the milliseconds it waited). Read values and results are checked separately where they
-// matter.
+// (or the milliseconds it waited).
 struct step {
     sim::op kind;
     int addr;
@@ -36,23 +46,10 @@ struct step {
     bool operator==(const step&) const = default;
 };
 
-inline const char* name_of(sim::op k) {
-    switch (k) {
-        case sim::op::setup:
-            return "setup";
-        case sim::op::read:
-            return "read";
-        case sim::op::write:
-            return "write";
-        case sim::op::delay:
-            return "delay";
-    }
-    return "?";
-}
-
 inline void PrintTo(const step& s, std::ostream* os) {
-    *os << name_of(s.kind) << "(addr 0x" << std::hex << s.addr << ", reg 0x" << s.reg
-        << ", value 0x" << s.value << std::dec << ")";
+    static const char* const kinds[] = {"setup", "read", "write", "delay"};
+    *os << kinds[static_cast<int>(s.kind)] << "(addr 0x" << std::hex << s.addr << ", reg 0x"
+        << s.reg << ", value 0x" << s.value << std::dec << ")";
 }
 
 inline step setup_of(int addr) {
@@ -68,62 +65,29 @@ inline step delay_of(int ms) {
     return {sim::op::delay, -1, -1, ms};
 }
 
-inline std::vector<step> steps_since(std::size_t first) {
+// The whole log as steps. A read's value is what the device returned, so it is left out.
+inline std::vector<step> steps_all() {
     std::vector<step> out;
-    const auto& log = sim::board().log();
-    for (std::size_t i = first; i < log.size(); ++i) {
-        const sim::transfer& t = log[i];
-        switch (t.kind) {
-            case sim::op::setup:
-                out.push_back(setup_of(t.addr));
-                break;
-            case sim::op::read:
-                out.push_back(read_of(t.addr, t.reg));
-                break;
-            case sim::op::write:
-                out.push_back(write_of(t.addr, t.reg, t.value));
-                break;
-            case sim::op::delay:
-                out.push_back(delay_of(t.value));
-                break;
-        }
+    for (const sim::transfer& t : sim::board().log()) {
+        out.push_back({t.kind, t.addr, t.reg, t.kind == sim::op::read ? -1 : t.value});
     }
     return out;
 }
 
-inline std::vector<step> steps_all() {
-    return steps_since(0);
+// The steps with the device left out: a call on a failed handle names no device.
+inline std::vector<step> without_devices(std::vector<step> steps) {
+    for (step& s : steps) {
+        s.addr = -1;
+    }
+    return steps;
 }
 
-// Counts of each kind of call in the log.
-struct cost {
-    int reads = 0;
-    int writes = 0;
-    int delays = 0;
-    int delay_ms = 0;
-    int other = 0;
-};
-
-inline cost cost_of_log() {
-    cost c;
-    for (const sim::transfer& t : sim::board().log()) {
-        switch (t.kind) {
-            case sim::op::read:
-                ++c.reads;
-                break;
-            case sim::op::write:
-                ++c.writes;
-                break;
-            case sim::op::delay:
-                ++c.delays;
-                c.delay_ms += t.value;
-                break;
-            case sim::op::setup:
-                ++c.other;
-                break;
-        }
+inline std::vector<step> repeated(const std::vector<step>& steps, int times) {
+    std::vector<step> out;
+    for (int i = 0; i < times; ++i) {
+        out.insert(out.end(), steps.begin(), steps.end());
     }
-    return c;
+    return out;
 }
 
 // Makes the six data registers 0x03..0x08 of addr read as the given bytes.
@@ -131,12 +95,6 @@ inline void force_data(int addr, const std::uint8_t (&bytes)[6]) {
     for (int j = 0; j < 6; ++j) {
         sim::board().force(addr, 0x03 + j, bytes[j]);
     }
-}
-
-// The absolute heading of a calibrated pair, computed independently of the modules.
-inline double expected_absolute(int x, int y) {
-    double a = std::atan2(static_cast<double>(y), static_cast<double>(x)) * 180.0 / 3.14159265;
-    return a < 0 ? a + 360.0 : a;
 }
 
 // Signed difference got - want, wrapped into [-180, 180).
@@ -149,6 +107,22 @@ inline double angle_error(double got, double want) {
     }
     return d;
 }
+
+// A set-up condition and the lines the module must print under it.
+struct setup_fault {
+    const char* name;
+    void (*inject)();
+    const char* lines;
+};
+
+// Six forced data bytes and the absolute heading the reading must latch from them. The headings
+// are atan2 of the calibrated pair (given with the name) rounded correctly to double, then
+// x 180.0 / 3.14159265 in double, worked out outside this code.
+struct raw_case {
+    const char* name;
+    std::uint8_t bytes[6];
+    double heading;
+};
 
 // Simulated time of one register transfer on the 100 kHz bus.
 inline constexpr std::int64_t read_ns = 390'000;

@@ -7,14 +7,14 @@ namespace sim::detail {
 
 namespace {
 constexpr std::uint64_t pcg_multiplier = 6364136223846793005ULL;
-constexpr std::uint64_t pcg_increment = 1442695040888963407ULL;
 constexpr double ln2 = 0.69314718055994530942;
 constexpr double sqrt_half = 0.70710678118654752440;
 constexpr double pi = 3.14159265358979323846;
 }  // namespace
 
-void pcg32::reseed(std::uint64_t seed) {
+void pcg32::reseed(std::uint64_t seed, std::uint64_t stream) {
     state_ = 0;
+    increment_ = (stream << 1U) | 1U;
     (void)next();
     state_ += seed;
     (void)next();
@@ -22,7 +22,7 @@ void pcg32::reseed(std::uint64_t seed) {
 
 std::uint32_t pcg32::next() {
     const std::uint64_t old = state_;
-    state_ = old * pcg_multiplier + pcg_increment;
+    state_ = old * pcg_multiplier + increment_;
     const auto xorshifted = static_cast<std::uint32_t>(((old >> 18U) ^ old) >> 27U);
     const auto rot = static_cast<std::uint32_t>(old >> 59U);
     return (xorshifted >> rot) | (xorshifted << ((32U - rot) & 31U));

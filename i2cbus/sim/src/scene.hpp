@@ -12,17 +12,23 @@ struct vec3 {
     double z;
 };
 
-// PCG32 (O'Neill): small, fast, and the same sequence on every platform.
+// PCG32 (O'Neill): small, fast, and the same sequence on every platform. Seeded like the
+// reference pcg32_srandom_r(seed, stream); the board's noise uses the stream of the reference's
+// default increment, 1442695040888963407.
 class pcg32 {
   public:
-    explicit pcg32(std::uint64_t seed = 1) { reseed(seed); }
-    void reseed(std::uint64_t seed);
+    static constexpr std::uint64_t default_stream = 0x0a02bdbf7bb3c0a7ULL;
+    explicit pcg32(std::uint64_t seed = 1, std::uint64_t stream = default_stream) {
+        reseed(seed, stream);
+    }
+    void reseed(std::uint64_t seed, std::uint64_t stream = default_stream);
     std::uint32_t next();
     // Uniform on [0, 1) with 53 random bits.
     double uniform();
 
   private:
     std::uint64_t state_ = 0;
+    std::uint64_t increment_ = 1;
 };
 
 // Standard normal deviates by the polar form of Box-Muller. Built from +, -, *, / and sqrt only

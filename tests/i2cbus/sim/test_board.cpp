@@ -68,24 +68,6 @@ TEST_F(board_test, BadHandlesFailWithoutBusTraffic) {
     EXPECT_EQ(sim::board().log()[1].result, -1);
 }
 
-TEST_F(board_test, ClockAdvancesByEachTransfersBusTimeAndByDelay) {
-    auto& b = sim::board();
-    const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
-    EXPECT_EQ(b.now_ns(), 0);
-    (void)wiringPiI2CReadReg8(fd, 0x0A);
-    EXPECT_EQ(b.now_ns(), 390'000);
-    (void)wiringPiI2CWriteReg8(fd, 0x00, 0x38);
-    EXPECT_EQ(b.now_ns(), 390'000 + 290'000);
-    delay(8);
-    EXPECT_EQ(b.now_ns(), 680'000 + 8'000'000);
-    EXPECT_DOUBLE_EQ(b.now_ms(), 8.68);
-    delay(0);
-    EXPECT_EQ(b.now_ns(), 8'680'000);
-    // A large delay does not overflow the nanosecond clock.
-    delay(4'000'000'000U);
-    EXPECT_EQ(b.now_ns(), 8'680'000 + std::int64_t{4'000'000'000} * 1'000'000);
-}
-
 TEST_F(board_test, RegisterAndDataKeepTheirLowEightBits) {
     const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
     EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x100 + 0x01, 0x1E0), 0);  // CRB <- 0xE0
@@ -159,7 +141,7 @@ TEST_F(board_test, ForcedRegisterReadsTheValueWhileTheModelKeepsItsOwn) {
     EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), 'H');
 }
 
-TEST_F(board_test, LogRecordsEveryCallWithTimeKindAddressRegisterValueAndResult) {
+TEST_F(board_test, LogRecordsEveryCallAtItsTimeOnAClockAdvancedByBusTimeAndDelay) {
     auto& b = sim::board();
     const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
     (void)wiringPiI2CReadReg8(fd, 0x0A);
@@ -186,6 +168,11 @@ TEST_F(board_test, LogRecordsEveryCallWithTimeKindAddressRegisterValueAndResult)
     b.clear_log();
     EXPECT_TRUE(b.log().empty());
     EXPECT_EQ(b.now_ns(), 5'680'000 + sim::nack_addr_ns);  // clearing the log keeps the clock
+    EXPECT_DOUBLE_EQ(b.now_ms(), 5.79);
+    delay(0);
+    EXPECT_EQ(b.now_ms(), 5.79);
+    delay(4'000'000'000U);  // does not overflow the nanosecond clock
+    EXPECT_EQ(b.now_ns(), 5'790'000 + std::int64_t{4'000'000'000} * 1'000'000);
 }
 
 TEST_F(board_test, LogIsReservedOnceStopsWhenFullAndCanBeSwitchedOff) {
