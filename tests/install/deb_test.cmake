@@ -105,7 +105,8 @@ foreach(pkg IN LISTS packages)
         string(REGEX REPLACE "^lib(.*)${major}$" "lib\\1" libname ${pkg})
         string(REPLACE "-" "_" libname ${libname})
         if(NOT shlibs STREQUAL "${libname} ${major} ${pkg} (>= ${VERSION})\n"
-           OR NOT triggers STREQUAL "activate-noawait ldconfig\n" OR control MATCHES "post(inst|rm)")
+           OR NOT triggers STREQUAL "activate-noawait ldconfig\n" OR control MATCHES "post(inst|rm)"
+           OR NOT info MATCHES "\n Multi-Arch: same\n")
             message(FATAL_ERROR "${pkg}: control files:\n${control}shlibs: ${shlibs}triggers: ${triggers}")
         endif()
     endif()
