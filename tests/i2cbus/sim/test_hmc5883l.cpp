@@ -30,7 +30,7 @@ class hmc5883l_test : public simtest::board_test {
     static int held_x() {
         const int hi = sim::board().peek(sim::standalone_mag_addr, DXRA);
         return static_cast<std::int16_t>((hi << 8) |
-                                         sim::board().peek(sim::standalone_mag_addr, 4));
+                                         sim::board().peek(sim::standalone_mag_addr, DXRA + 1));
     }
     // Takes the power-up measurement out of the way (clearing RDY), sets CRA and enters
     // continuous mode; returns the time the mode write took effect.
