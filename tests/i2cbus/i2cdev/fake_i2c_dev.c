@@ -16,42 +16,24 @@
 #include <unistd.h>
 
 struct fake_script fake;
+struct fake_call fake_calls[FAKE_MAX_CALLS];
+int fake_ncalls;
+int fake_ndevices;
 
-enum { max_calls = 64, max_devices = 8 };
-static struct fake_call calls[max_calls];
-static int ncalls;
+enum { max_devices = 8 };
 static int devices[max_devices];
-static int ndevices;
 
 void fake_reset(void) {
     memset(&fake, 0, sizeof fake);
-    fake_forget_calls();
-    for (int i = 0; i < ndevices; ++i) {
-        syscall(SYS_close, devices[i]);
+    fake_ncalls = 0;
+    while (fake_ndevices > 0) {
+        syscall(SYS_close, devices[--fake_ndevices]);
     }
-    ndevices = 0;
-}
-
-void fake_forget_calls(void) {
-    memset(calls, 0, sizeof calls);
-    ncalls = 0;
-}
-
-int fake_call_count(void) {
-    return ncalls;
-}
-
-const struct fake_call* fake_call_at(int i) {
-    return i >= 0 && i < ncalls ? &calls[i] : NULL;
-}
-
-int fake_open_devices(void) {
-    return ndevices;
 }
 
 static struct fake_call* record(enum fake_call_kind kind, int fd) {
     static struct fake_call overflow;
-    struct fake_call* c = ncalls < max_calls ? &calls[ncalls++] : &overflow;
+    struct fake_call* c = fake_ncalls < FAKE_MAX_CALLS ? &fake_calls[fake_ncalls++] : &overflow;
     memset(c, 0, sizeof *c);
     c->kind = kind;
     c->fd = fd;
@@ -59,7 +41,7 @@ static struct fake_call* record(enum fake_call_kind kind, int fd) {
 }
 
 static int device_index(int fd) {
-    for (int i = 0; i < ndevices; ++i) {
+    for (int i = 0; i < fake_ndevices; ++i) {
         if (devices[i] == fd) {
             return i;
         }
@@ -72,52 +54,35 @@ static int fail(int err) {
     return -1;
 }
 
-static int open_any(const char* path, int flags, mode_t mode) {
+int open(const char* path, int flags, ...) {
+    va_list ap;
+    va_start(ap, flags);
+    mode_t mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? (mode_t)va_arg(ap, unsigned int) : 0;
+    va_end(ap);
     if (strncmp(path, "/dev/i2c-", 9) != 0) {
         return (int)syscall(SYS_openat, AT_FDCWD, path, flags, mode);
     }
     struct fake_call* c = record(FAKE_OPEN, -1);
     strncpy(c->path, path, sizeof c->path - 1);
     c->flags = flags;
-    if (fake.open_errno != 0) {
-        return fail(fake.open_errno);
+    if (fake.open_errno != 0 || fake_ndevices == max_devices) {
+        return fail(fake.open_errno != 0 ? fake.open_errno : EMFILE);
     }
-    if (ndevices == max_devices) {
-        return fail(EMFILE);
+    c->fd = (int)syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDWR | O_CLOEXEC);
+    if (c->fd >= 0) {
+        devices[fake_ndevices++] = c->fd;
     }
-    int fd = (int)syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDWR | O_CLOEXEC);
-    if (fd >= 0) {
-        devices[ndevices++] = fd;
-    }
-    c->fd = fd;
-    return fd;
+    return c->fd;
 }
 
-static mode_t mode_arg(int flags, va_list ap) {
-    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? (mode_t)va_arg(ap, unsigned int) : 0;
-}
-
-int open(const char* path, int flags, ...) {
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = mode_arg(flags, ap);
-    va_end(ap);
-    return open_any(path, flags, mode);
-}
-
-int open64(const char* path, int flags, ...) {
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = mode_arg(flags, ap);
-    va_end(ap);
-    return open_any(path, flags, mode);
-}
+/* The same function under its large-file name, which some C libraries' open resolves to. */
+int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 int close(int fd) {
     int i = device_index(fd);
     if (i >= 0) {
         record(FAKE_CLOSE, fd);
-        devices[i] = devices[--ndevices];
+        devices[i] = devices[--fake_ndevices];
     }
     return (int)syscall(SYS_close, fd);
 }
@@ -143,7 +108,6 @@ int ioctl(int fd, unsigned long request, ...) {
     c->read_write = args->read_write;
     c->command = args->command;
     c->size = args->size;
-    c->has_data = args->data != NULL;
     if (args->data != NULL) {
         c->data_byte = args->data->byte;
     }

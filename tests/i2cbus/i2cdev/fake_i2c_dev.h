@@ -17,7 +17,6 @@ struct fake_call {
     int flags;             /* open */
     unsigned long request; /* ioctl */
     unsigned long arg;     /* ioctl I2C_SLAVE: the address */
-    int has_data;          /* ioctl I2C_SMBUS: whether a data pointer came along */
     unsigned char read_write, command, data_byte; /* I2C_SMBUS; data_byte as it came in */
     unsigned int size;                            /* I2C_SMBUS */
     long long req_ns;                             /* nanosleep: requested time */
@@ -37,13 +36,15 @@ struct fake_script {
 
 extern struct fake_script fake;
 
+/* The calls made of the fake kernel, oldest first (setting fake_ncalls to 0 forgets them; calls
+ * past the first FAKE_MAX_CALLS are not kept), and the /dev/i2c-* descriptors still open. */
+enum { FAKE_MAX_CALLS = 64 };
+extern struct fake_call fake_calls[FAKE_MAX_CALLS];
+extern int fake_ncalls;
+extern int fake_ndevices;
+
+/* Script back to its defaults, calls forgotten, fake descriptors closed. */
 void fake_reset(void);
-/* Empties the call log only: script and open descriptors stay. */
-void fake_forget_calls(void);
-int fake_call_count(void);
-const struct fake_call* fake_call_at(int i);
-/* Number of /dev/i2c-* descriptors handed out and not closed yet. */
-int fake_open_devices(void);
 
 #ifdef __cplusplus
 }

@@ -1,7 +1,12 @@
 // The AK8975 model behind the motion sensor's bypass (0x0C), through the four bus calls.
+#include <cstdint>
+
 #include "sim_fixture.hpp"
 
 namespace {
+
+using simtest::open_bypass_mag;
+using simtest::read_le16;
 
 constexpr int WIA = 0x00;
 constexpr int ST1 = 0x02;
@@ -10,8 +15,6 @@ constexpr int HYL = 0x05;
 constexpr int HZL = 0x07;
 constexpr int ST2 = 0x09;
 constexpr int CNTL = 0x0A;
-constexpr int ASTC = 0x0C;
-constexpr int I2CDIS = 0x0F;
 constexpr int ASAX = 0x10;
 constexpr int DRDY = 0x01;
 constexpr int DERR = 0x04;
@@ -33,42 +36,21 @@ class ak8975_test : public simtest::board_test {
 
 TEST_F(ak8975_test, PowersUpInPowerDownWithZeroDataAndIdentifies) {
     EXPECT_EQ(wiringPiI2CReadReg8(mag, WIA), 0x48);
+    delay(100);  // nothing is measured until asked
     for (int reg = ST1; reg <= CNTL; ++reg) {
-        SCOPED_TRACE(reg);
-        EXPECT_EQ(wiringPiI2CReadReg8(mag, reg), 0x00);
+        EXPECT_EQ(wiringPiI2CReadReg8(mag, reg), 0x00) << reg;
     }
-    // Nothing is measured until asked.
-    delay(100);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
-    EXPECT_EQ(read_le16(mag, HXL), 0);
 }
 
-TEST_F(ak8975_test, SingleMeasurementCompletesAfterTheConversionTimeThenPowersDown) {
-    auto& b = sim::board();
-    b.conversion_time_us(1000);
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);  // ends at 0.29 ms: done at 1.29 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);       // ends 0.68 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);       // ends 1.07 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);       // ends 1.46 ms
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x00);      // back in power-down
-    const int x = read_le16(mag, HXL);
-    EXPECT_NE(x, 0);
-    // No further measurement without a new command, whatever the scene does.
-    b.yaw(180);
-    delay(50);
-    EXPECT_EQ(read_le16(mag, HXL), x);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
-}
-
-TEST_F(ak8975_test, ConversionTakesTypicalTimeByDefaultAndAtMostNineMilliseconds) {
+TEST_F(ak8975_test, SingleMeasurementTakesTheConversionTimeThenPowersDown) {
     struct timing {
-        int set_us;            // -1 keeps the default
-        std::int64_t done_ns;  // after the end of the trigger write
+        int set_us;            // -1 keeps the default, the typical 7.3 ms
+        std::int64_t done_ns;  // after the end of the trigger write; 9 ms at most
     };
-    for (const timing t :
-         {timing{-1, 7'300'000}, timing{9000, 9'000'000}, timing{20000, 9'000'000}}) {
+    auto& b = sim::board();
+    for (const timing t : {timing{-1, 7'300'000}, timing{1000, 1'000'000}, timing{9000, 9'000'000},
+                           timing{20000, 9'000'000}}) {
         SCOPED_TRACE(t.set_us);
-        auto& b = sim::board();
         b.reset();
         if (t.set_us >= 0) {
             b.conversion_time_us(t.set_us);
@@ -82,7 +64,15 @@ TEST_F(ak8975_test, ConversionTakesTypicalTimeByDefaultAndAtMostNineMilliseconds
         }
         EXPECT_GE(b.now_ns(), started + t.done_ns);
         EXPECT_LT(b.now_ns(), started + t.done_ns + sim::read_reg_ns);
+        EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x00);  // back in power-down
     }
+    // No further measurement without a new command, whatever the scene does.
+    const int x = read_le16(mag, HXL);
+    EXPECT_NE(x, 0);
+    b.yaw(180);
+    delay(50);
+    EXPECT_EQ(read_le16(mag, HXL), x);
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
 }
 
 TEST_F(ak8975_test, CntlWriteClearsStatusAndDataWhichReadZeroUntilTheMeasurementEnds) {
@@ -115,20 +105,38 @@ TEST_F(ak8975_test, DataReadyClearsOnReadingDataOrStatusTwo) {
     EXPECT_EQ(wiringPiI2CReadReg8(mag, ST2), 0x00);  // a clean measurement: no DERR, no HOFL
 }
 
-TEST_F(ak8975_test, AxesAreLittleEndianInXYZOrderAtPointThreeMicroteslaPerCount) {
-    sim::board().field(0, 0).bypass_offset(30.0, -60.3, 90.6);  // 100, -201, 302 counts
-    measure();
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, HXL), 0x64);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, HXL + 1), 0x00);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, HYL), 0x37);  // -201 = 0xFF37
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, HYL + 1), 0xFF);
-    EXPECT_EQ(read_le16(mag, HZL), 302);
-    // Rounding to the nearest count.
-    sim::board().bypass_offset(0.44, -0.46, 0.16);
-    measure();
-    EXPECT_EQ(read_le16(mag, HXL), 1);
-    EXPECT_EQ(read_le16(mag, HYL), -2);
-    EXPECT_EQ(read_le16(mag, HZL), 1);
+TEST_F(ak8975_test, AxesReadLittleEndianInXYZOrderWithTheFuseRomSensitivity) {
+    // Each axis measures with (ASA + 128) / 256 of 0.3 uT per count. 192 reads 1.25 times and 64
+    // 0.75 times the nominal counts, so a host's correction H x ((ASA - 128) x 0.5 / 128 + 1)
+    // gets the nominal 100 and -201 back.
+    const struct {
+        int asa[3];
+        double ut[3];
+        int counts[3];
+    } cases[] = {{{128, 128, 128}, {30.0, -60.3, 90.6}, {100, -201, 302}},
+                 {{128, 128, 128}, {0.44, -0.46, 0.16}, {1, -2, 1}},  // to the nearest count
+                 {{192, 64, 128}, {30.0, -60.3, 90.6}, {80, -268, 302}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.asa[0] << ", " << c.ut[0]);
+        sim::board().reset().asa(c.asa[0], c.asa[1], c.asa[2]).field(0, 0);
+        sim::board().bypass_offset(c.ut[0], c.ut[1], c.ut[2]);
+        mag = open_bypass_mag();
+        measure();
+        EXPECT_EQ(read_le16(mag, HXL), c.counts[0]);
+        EXPECT_EQ(read_le16(mag, HYL), c.counts[1]);
+        EXPECT_EQ(read_le16(mag, HZL), c.counts[2]);
+        EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x00);  // only in fuse-ROM access mode
+        ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x0F), 0);
+        ASSERT_EQ(wiringPiI2CWriteReg8(mag, ASAX, 0x11), 0);  // read-only
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX + i), c.asa[i]);
+        }
+    }
+    // Every part of the default board is trimmed to exactly 0.3 uT per count.
+    sim::board().reset();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(sim::board().peek(sim::bypass_mag_addr, ASAX + i), 0x80);
+    }
 }
 
 TEST_F(ak8975_test, HoflFlagsASumOfAxesFrom2400MicroteslaOrASaturatedAxis) {
@@ -154,43 +162,19 @@ TEST_F(ak8975_test, HoflFlagsASumOfAxesFrom2400MicroteslaOrASaturatedAxis) {
 }
 
 TEST_F(ak8975_test, StalledConversionNeverCompletesUntilReleased) {
-    auto& b = sim::board();
-    b.stall_conversion();
+    sim::board().stall_conversion();
     measure();
     delay(1000);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, CNTL), 0x01);
-    EXPECT_EQ(read_le16(mag, HXL), 0);
-    b.stall_conversion(false);
+    sim::board().stall_conversion(false);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);  // overdue: completes at the next call
     EXPECT_NE(read_le16(mag, HXL), 0);
 }
 
-TEST_F(ak8975_test, FuseRomHoldsTheSensitivityEachAxisMeasuresWith) {
-    // Sensitivity (ASA + 128) / 256: X reads 1.25 times, Y 0.75 times its nominal counts, so a
-    // host's correction H x ((ASA - 128) x 0.5 / 128 + 1) gets 100, -201 and 302 back.
-    sim::board().asa(192, 64, 128).field(0, 0).bypass_offset(30.0, -60.3, 90.6);
-    measure();
-    EXPECT_EQ(read_le16(mag, HXL), 80);
-    EXPECT_EQ(read_le16(mag, HYL), -268);
-    EXPECT_EQ(read_le16(mag, HZL), 302);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 0x00);  // only in fuse-ROM access mode
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x0F), 0);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 192);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX + 1), 64);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX + 2), 128);
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, ASAX, 0x11), 0);  // read-only
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX), 192);
-    // Every part of the default board is trimmed to exactly 0.3 uT per count.
-    sim::board().reset();
-    mag = open_bypass_mag();
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x0F), 0);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, ASAX + 1), 0x80);
-}
-
 TEST_F(ak8975_test, SelfTestGivesTheInternalFieldInsideTheDatasheetWindow) {
     sim::board().bypass_offset(500, 500, 500);  // the ambient field does not reach the result
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, ASTC, 0x40), 0);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, 0x0C, 0x40), 0);  // ASTC: SELF
     ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x08), 0);
     delay(8);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);
@@ -198,13 +182,12 @@ TEST_F(ak8975_test, SelfTestGivesTheInternalFieldInsideTheDatasheetWindow) {
     const int x = read_le16(mag, HXL);
     const int y = read_le16(mag, HYL);
     const int z = read_le16(mag, HZL);
-    EXPECT_TRUE(x >= -100 && x <= 100) << x;
-    EXPECT_TRUE(y >= -100 && y <= 100) << y;
-    EXPECT_TRUE(z >= -1000 && z <= -300) << z;
+    EXPECT_TRUE(x >= -100 && x <= 100 && y >= -100 && y <= 100 && z >= -1000 && z <= -300)
+        << x << ", " << y << ", " << z;
 }
 
 TEST_F(ak8975_test, WritingI2cdisDisconnectsUntilPowerOn) {
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, I2CDIS, 0x01), 0);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, 0x0F, 0x01), 0);  // I2CDIS
     EXPECT_EQ(wiringPiI2CReadReg8(mag, WIA), -1);
     // A motion sensor reset does not repower the magnetometer.
     const int mpu = wiringPiI2CSetup(sim::motion_sensor_addr);

@@ -1,9 +1,12 @@
 // The HMC5883L model at 0x1E, through the four bus calls.
+#include <array>
 #include <cstdint>
 
 #include "sim_fixture.hpp"
 
 namespace {
+
+using simtest::read_be16;
 
 constexpr int CRA = 0x00;
 constexpr int CRB = 0x01;
@@ -11,10 +14,10 @@ constexpr int MR = 0x02;
 constexpr int DXRA = 0x03;
 constexpr int DZRA = 0x05;
 constexpr int DYRA = 0x07;
-constexpr int SR = 0x09;
-constexpr int IRA = 0x0A;
 constexpr int RDY = 0x01;
 constexpr int LOCK = 0x02;
+
+using xyz = std::array<int, 3>;
 
 class hmc5883l_test : public simtest::board_test {
   protected:
@@ -22,12 +25,12 @@ class hmc5883l_test : public simtest::board_test {
         board_test::SetUp();
         mag = wiringPiI2CSetup(sim::standalone_mag_addr);
     }
-    int status() const { return sim::board().peek(sim::standalone_mag_addr, SR); }
+    static int status() { return sim::board().peek(sim::standalone_mag_addr, 0x09); }
     // X as the data registers hold it, without reading (and so locking) them.
     static int held_x() {
         const int hi = sim::board().peek(sim::standalone_mag_addr, DXRA);
-        const int lo = sim::board().peek(sim::standalone_mag_addr, DXRA + 1);
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>((hi << 8) | lo));
+        return static_cast<std::int16_t>((hi << 8) |
+                                         sim::board().peek(sim::standalone_mag_addr, DXRA + 1));
     }
     // Takes the power-up measurement out of the way (clearing RDY), sets CRA and enters
     // continuous mode; returns the time the mode write took effect.
@@ -37,20 +40,16 @@ class hmc5883l_test : public simtest::board_test {
         EXPECT_EQ(wiringPiI2CWriteReg8(mag, MR, 0x00), 0);
         return sim::board().now_ns();
     }
-    void wait_ready() {
+    static void wait_ready() {
         for (int i = 0; i < 3000 && (status() & RDY) == 0; ++i) {
             delay(1);
         }
         ASSERT_NE(status() & RDY, 0);
     }
-    struct xyz {
-        int x, y, z;
-    };
-    xyz read_all() {
+    xyz read_all() const {
         const int x = read_be16(mag, DXRA);
         const int z = read_be16(mag, DZRA);
-        const int y = read_be16(mag, DYRA);
-        return {x, y, z};
+        return {x, read_be16(mag, DYRA), z};
     }
     int mag = -1;
 };
@@ -58,23 +57,21 @@ class hmc5883l_test : public simtest::board_test {
 TEST_F(hmc5883l_test, PowerUpMeasurementWaitsInTheDataRegistersWhileThePartIdles) {
     // Measured with the board as set before the first call: facing east, north is on the left
     // (Y) axis: 0.25 G x 1090 = 272.5, rounded away from zero, less 273 counts of hard iron; X
-    // holds its 4 counts, Z (up) -0.4 G x 1090.
+    // holds its 4 counts, Z (up) -0.4 G x 1090. Data are big-endian in X, Z, Y order.
     sim::board().reset().yaw(90);
     mag = wiringPiI2CSetup(sim::standalone_mag_addr);
     EXPECT_EQ(status(), RDY);
     const int want[] = {0x10, 0x20, 0x03, 0x00, 0x04, 0xFE, 0x4C, 0x00, 0x00, 0x00, 'H', '4', '3'};
     for (int reg = 0; reg <= 0x0C; ++reg) {
-        SCOPED_TRACE(reg);
-        EXPECT_EQ(wiringPiI2CReadReg8(mag, reg), want[reg]);
+        EXPECT_EQ(wiringPiI2CReadReg8(mag, reg), want[reg]) << reg;
     }
     // Idle: nothing new, however long and whatever the board does.
     sim::board().yaw(0);
     delay(500);
     EXPECT_EQ(status(), 0);
-    EXPECT_EQ(read_all().x, 4);
-    // Identification registers are read-only.
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, IRA, 0x00), 0);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, IRA), 'H');
+    EXPECT_EQ(read_all()[0], 4);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, 0x0A, 0x00), 0);  // identification is read-only
+    EXPECT_EQ(wiringPiI2CReadReg8(mag, 0x0A), 'H');
 }
 
 TEST_F(hmc5883l_test, ContinuousSamplesLandTwoPeriodsAfterTheModeWriteThenEveryPeriod) {
@@ -108,18 +105,6 @@ TEST_F(hmc5883l_test, DataHoldThePowerUpMeasurementUntilTheChosenFirstSample) {
     EXPECT_EQ(held_x(), 373);
 }
 
-TEST_F(hmc5883l_test, AxesAreBigEndianInXZYOrder) {
-    sim::board().field(0, 0).standalone_offset(100, -200, 300);
-    (void)start_continuous(0x38);
-    wait_ready();
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, DXRA), 0x00);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, DXRA + 1), 0x64);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, DZRA), 0x01);  // Z = 300 = 0x012C
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, DZRA + 1), 0x2C);
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, DYRA), 0xFF);  // Y = -200 = 0xFF38
-    EXPECT_EQ(wiringPiI2CReadReg8(mag, DYRA + 1), 0x38);
-}
-
 TEST_F(hmc5883l_test, NewGainAppliesFromTheSecondMeasurementOn) {
     // The datasheet's digital resolution for GN = 0..7 in mG per count, to two decimals: one
     // gauss reads 1000 mG over it, to within the table's rounding.
@@ -127,114 +112,81 @@ TEST_F(hmc5883l_test, NewGainAppliesFromTheSecondMeasurementOn) {
     sim::board().field(100, 0).standalone_offset(0, 0, 0);  // 1 gauss on X at yaw 0
     (void)start_continuous(0x18);                           // 75 Hz, one sample averaged
     wait_ready();
-    int previous = read_all().x;
+    int previous = read_all()[0];
     EXPECT_EQ(previous, 1090);  // the power-on gain, which directmag keeps
     for (int gn = 0; gn < 8; ++gn) {
         SCOPED_TRACE(gn);
         ASSERT_EQ(wiringPiI2CWriteReg8(mag, CRB, gn << 5), 0);
         EXPECT_EQ(wiringPiI2CReadReg8(mag, CRB), gn << 5);
         wait_ready();
-        EXPECT_EQ(read_all().x, previous);
+        EXPECT_EQ(read_all()[0], previous);
         wait_ready();
-        previous = read_all().x;
+        previous = read_all()[0];
         EXPECT_NEAR(previous * resolution_mg[gn], 1000.0, 0.005 * previous);
     }
 }
 
-TEST_F(hmc5883l_test, OutOfRangeAxisReadsMinus4096AndOthersStayValid) {
-    sim::board().standalone_offset(2000, -2000, 0);  // X 2273 counts at yaw 0, Y -2000
+TEST_F(hmc5883l_test, AxisOutsideTheRangeReadsMinus4096AndTheOthersStayValid) {
+    sim::board().field(0, 0).standalone_offset(2047, -2048, 5);  // the edges of the range
     (void)start_continuous(0x38);
     wait_ready();
-    const xyz v = read_all();
-    EXPECT_EQ(v.x, -4096);
-    EXPECT_EQ(v.y, -2000);
-    EXPECT_EQ(v.z, -436);
-    // The edges of the range are still valid readings; one count past them is not.
-    sim::board().field(0, 0).standalone_offset(2047, -2048, 0);
+    EXPECT_EQ(read_all(), (xyz{2047, -2048, 5}));
+    sim::board().standalone_offset(2048, -2049, 5);  // one count past them
     wait_ready();
-    const xyz edge = read_all();
-    EXPECT_EQ(edge.x, 2047);
-    EXPECT_EQ(edge.y, -2048);
-    sim::board().standalone_offset(2048, -2049, 0);
-    wait_ready();
-    const xyz past = read_all();
-    EXPECT_EQ(past.x, -4096);
-    EXPECT_EQ(past.y, -4096);
+    EXPECT_EQ(read_all(), (xyz{-4096, -4096, 5}));
 }
 
-TEST_F(hmc5883l_test, PartialReadLocksOutputUntilTheSixthByte) {
+TEST_F(hmc5883l_test, PartialOrModeReadLocksOutputUntilTheSixthByteOrAModeWrite) {
     auto& b = sim::board();
     b.field(0, 0).standalone_offset(100, 200, 300);
     (void)start_continuous(0x38);
     wait_ready();
     EXPECT_EQ(read_be16(mag, DXRA), 100);
-    EXPECT_EQ(status() & LOCK, LOCK);
+    EXPECT_EQ(status(), RDY | LOCK);
     b.standalone_offset(111, 222, 333);
     delay(100);                            // several periods go by
     EXPECT_EQ(read_be16(mag, DZRA), 300);  // still the locked sample
     EXPECT_EQ(wiringPiI2CReadReg8(mag, DYRA), 0x00);
-    EXPECT_EQ(status() & LOCK, LOCK);
+    EXPECT_EQ(status(), RDY | LOCK);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, DYRA + 1), 200);  // sixth byte: unlock
-    EXPECT_EQ(status() & LOCK, 0);
-    // The sample that waited lands at once.
-    EXPECT_EQ(status() & RDY, RDY);
-    EXPECT_EQ(b.peek(sim::standalone_mag_addr, DXRA + 1), 111);
-    const xyz v = read_all();
-    EXPECT_EQ(v.x, 111);
-    EXPECT_EQ(v.y, 222);
-    EXPECT_EQ(v.z, 333);
-}
-
-TEST_F(hmc5883l_test, ReadingTheModeRegisterLocksAndWritingItReleases) {
-    auto& b = sim::board();
-    b.field(0, 0).standalone_offset(100, 200, 300);
-    (void)start_continuous(0x38);
-    wait_ready();
-    (void)read_all();
+    EXPECT_EQ(status(), RDY);                            // the sample that waited lands at once
+    EXPECT_EQ(read_all(), (xyz{111, 222, 333}));
     EXPECT_EQ(wiringPiI2CReadReg8(mag, MR), 0x00);
     EXPECT_EQ(status() & LOCK, LOCK);
     b.standalone_offset(5, 6, 7);
     delay(50);
-    EXPECT_EQ(b.peek(sim::standalone_mag_addr, DXRA + 1), 100);
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, MR, 0x00), 0);  // mode changed: released
-    EXPECT_EQ(status() & LOCK, 0);
-    EXPECT_EQ(read_all().x, 5);
+    EXPECT_EQ(held_x(), 111);
+    ASSERT_EQ(wiringPiI2CWriteReg8(mag, MR, 0x00), 0);  // mode written: released
+    EXPECT_EQ(status(), RDY);
+    EXPECT_EQ(read_all(), (xyz{5, 6, 7}));
 }
 
 TEST_F(hmc5883l_test, SingleMeasurementTakesSixMillisecondsThenIdles) {
-    auto& b = sim::board();
     (void)read_all();
     ASSERT_EQ(wiringPiI2CWriteReg8(mag, MR, 0x01), 0);
     delay(5);
     EXPECT_EQ(status() & RDY, 0);
-    EXPECT_EQ(b.peek(sim::standalone_mag_addr, MR), 0x01);
+    EXPECT_EQ(sim::board().peek(sim::standalone_mag_addr, MR), 0x01);
     delay(1);
     EXPECT_EQ(status() & RDY, RDY);
     EXPECT_EQ(wiringPiI2CReadReg8(mag, MR) & 0x03, 0x03);
-    const xyz v = read_all();
-    EXPECT_EQ(v.x, 277);  // 0.25 G x 1090 + 4 counts of hard iron
-    EXPECT_EQ(v.y, -273);
-    EXPECT_EQ(v.z, -436);
-    b.standalone_offset(0, 0, 0);
+    EXPECT_EQ(read_all(), (xyz{277, -273, -436}));  // 0.25 G x 1090 + 4 counts of hard iron on X
+    sim::board().standalone_offset(0, 0, 0);
     delay(100);
     EXPECT_EQ(status() & RDY, 0);  // idle: nothing new
-    EXPECT_EQ(read_all().x, 277);
+    EXPECT_EQ(read_all()[0], 277);
 }
 
 TEST_F(hmc5883l_test, BiasModesMeasureTheBiasFieldAlone) {
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CRA, 0x71), 0);  // 8 averaged, 15 Hz, positive bias
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, MR, 0x01), 0);
-    delay(7);
-    xyz v = read_all();
-    EXPECT_EQ(v.x, 1264);  // 1.16 G x 1090
-    EXPECT_EQ(v.y, 1264);
-    EXPECT_EQ(v.z, 1177);  // 1.08 G x 1090
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, CRA, 0x72), 0);
-    ASSERT_EQ(wiringPiI2CWriteReg8(mag, MR, 0x01), 0);
-    delay(7);
-    v = read_all();
-    EXPECT_EQ(v.x, -1264);
-    EXPECT_EQ(v.z, -1177);
+    // 8 averaged, 15 Hz, positive then negative bias: 1.16 G on X and Y, 1.08 G on Z, x 1090.
+    for (const auto& [cra, want] :
+         {std::pair{0x71, xyz{1264, 1264, 1177}}, std::pair{0x72, xyz{-1264, -1264, -1177}}}) {
+        SCOPED_TRACE(cra);
+        ASSERT_EQ(wiringPiI2CWriteReg8(mag, CRA, cra), 0);
+        ASSERT_EQ(wiringPiI2CWriteReg8(mag, MR, 0x01), 0);
+        delay(7);
+        EXPECT_EQ(read_all(), want);
+    }
 }
 
 TEST_F(hmc5883l_test, StalledConversionStopsContinuousSamplesUntilReleased) {
@@ -246,7 +198,7 @@ TEST_F(hmc5883l_test, StalledConversionStopsContinuousSamplesUntilReleased) {
     EXPECT_EQ(held_x(), 277);  // the power-up measurement
     b.stall_conversion(false);
     wait_ready();
-    EXPECT_EQ(read_all().x, 273);
+    EXPECT_EQ(read_all()[0], 273);
 }
 
 }  // namespace
