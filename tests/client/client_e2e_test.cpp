@@ -125,6 +125,7 @@ std::vector<std::string> client_command() {
     return command(setting("CLIENT_E2E_CLIENT", CLIENT_E2E_CLIENT));
 }
 
+// A child's standard stream: a file in memory, holding content to begin with.
 int memory_file(const std::string& content) {
     const int fd = memfd_create("client-e2e", MFD_CLOEXEC);
     if (fd < 0 || pwrite(fd, content.data(), content.size(), 0) != std::ssize(content)) {
