@@ -154,34 +154,19 @@ rm -rf "$guest"
 mkdir -p "$groot"/{bin,sbin,usr/bin,usr/sbin,dev,proc,sys,tmp,opt/board,lib/arm-linux-gnueabihf}
 for d in "${debs[@]}"; do dpkg-deb -x "$d" "$groot"; done
 
-# Test hosts, built against the installed kit through its pkg-config files, wherever the packages
-# put them. The flags must name the unpacked headers and library: first as the file gives them (a
-# prefix relative to the file), else with the prefix guessed from the file's place, else with the
-# file's own prefix moved into the root.
-pc_notes=()
+# Test hosts, built against the installed kit through its pkg-config files as shipped: their paths
+# follow the file (${pcfiledir}), so they must name the unpacked headers and library.
 build_host() { # build_host MODULE
-    local m=$1 pc root prefix way flags=() cflags=
+    local m=$1 pc root cflags inc lib
     pc=$(find "$groot" -name "$m.pc" | head -n 1)
     [ -n "$pc" ] || die "no $m.pc in the kit's packages"
     root=$(cd "$groot" && pwd)
     export PKG_CONFIG_LIBDIR=$(cd "$(dirname "$pc")" && pwd) PKG_CONFIG_PATH= PKG_CONFIG_SYSROOT_DIR=
-    prefix=$(pkg-config --variable=prefix "$m")
-    for way in plain define-prefix moved-prefix; do
-        case $way in
-            plain) flags=() ;;
-            define-prefix) flags=(--define-prefix) ;;
-            moved-prefix) flags=(--define-variable=prefix="$root$prefix") ;;
-        esac
-        cflags=$(pkg-config "${flags[@]}" --cflags --libs "$m") || continue
-        local inc lib
-        inc=$(printf '%s\n' $cflags | sed -n 's/^-I//p' | head -n 1)
-        lib=$(printf '%s\n' $cflags | sed -n 's/^-L//p' | head -n 1)
-        case $inc:$lib in "$root"/*:"$root"/*) ;; *) cflags= && continue ;; esac
-        [ -f "$inc/compass/$m.hpp" ] && [ -e "$lib/lib$m.so" ] && break
-        cflags=
-    done
-    [ -n "$cflags" ] || die "$m.pc (${pc#"$groot"}): no way of reading it names the unpacked headers and library"
-    [ "$way" = plain ] || pc_notes+=("${pc#"$groot"} says prefix=$prefix, not where the package installs it; read with ${flags[*]}")
+    cflags=$(pkg-config --cflags --libs "$m") || die "pkg-config cannot read ${pc#"$groot"}"
+    inc=$(printf '%s\n' $cflags | sed -n 's/^-I//p' | head -n 1)
+    lib=$(printf '%s\n' $cflags | sed -n 's/^-L//p' | head -n 1)
+    [ -f "$inc/compass/$m.hpp" ] && [ -e "$lib/lib$m.so" ] && case $inc:$lib in "$root"/*:"$root"/*) ;; *) false ;; esac ||
+        die "${pc#"$groot"} does not name the unpacked headers and library: $cflags"
     # shellcheck disable=SC2086 # pkg-config's words are flags
     quiet "building the $m test host" arm-linux-gnueabihf-g++ -std=c++20 -O2 -Wall -Wextra -Werror \
         tests/board/compass_host.cpp $cflags -o "$groot/opt/board/board_$m"
@@ -292,7 +277,6 @@ reads() { # reads ADDR B3..B8 : the six single-register data reads
 
 echo
 echo "kernel: $(section kernel) (Debian $kver), busybox $bbver"
-for n in "${pc_notes[@]}"; do echo "note: $n"; done
 check "board: guest ran every check and powered off" "@@done" "$(grep -o '^@@done' "$out" || grep -o '^@@watchdog' "$out" || echo "no result (qemu exit $qrc)")"
 check "board: runs Debian's $abi" "$abi" "$(section kernel)"
 
