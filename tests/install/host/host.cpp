@@ -16,10 +16,9 @@ constexpr double first_expected = 0.0;
 
 int main() {
     const int fd = setup_magneto();
-    delay(20);  // the stand-alone part's first continuous sample
     const double first = get_magneto(fd);
     sim::board().yaw(90.0);
-    delay(20);
+    delay(27);  // the stand-alone part's first continuous sample, two periods after set-up
     const double turned = get_magneto(fd);
 #if defined(HOST_MODULE_bypassmag)
     const double averaged = avg_magneto(4, fd);
