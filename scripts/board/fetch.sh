@@ -96,11 +96,11 @@ kernel_headers() { # the flavour's headers, the common ones and kbuild, in one t
 }
 
 kernel_source() { # the kernel source's files that modules name, each with its folder
-    local work=$1 f dirs=()
+    local work=$1 f dirs
     echo "=== fetching linux-source-$series ($kver) for: ${ksrc_files[*]}"
     mkdir -p "$work/deb" "$work/out"
     fetch "$work/deb" "linux-source-$series=$kver"
-    for f in "${ksrc_files[@]}"; do dirs+=("linux-source-$series/$(dirname "$f")/"); done
+    mapfile -t dirs < <(for f in "${ksrc_files[@]}"; do echo "linux-source-$series/$(dirname "$f")/"; done | sort -u)
     dpkg-deb --fsys-tarfile "$work"/deb/linux-source-*.deb |
         tar -x -C "$work" --strip-components=3 "./usr/src/linux-source-$series.tar.xz"
     tar -xJf "$work/linux-source-$series.tar.xz" -C "$work/out" --strip-components=1 "${dirs[@]}" 2>>"$log" || true
