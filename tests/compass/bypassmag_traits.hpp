@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "compass/bypassmag.hpp"
+#include "sequences.hpp"
 #include "sim/board.hpp"
 #include "sim_support.hpp"
 
@@ -19,12 +21,12 @@ using namespace compass_test;
 constexpr int mpu = sim::motion_sensor_addr;
 constexpr int mag = sim::bypass_mag_addr;
 
-// Reset, the part's reset window, wake-up and bypass; then the magnetometer behind it.
-inline const std::vector<step> setup_steps = {
-    setup_of(mpu), read_of(mpu, 0x75),        write_of(mpu, 0x6B, 0x80),
-    delay_of(100), write_of(mpu, 0x6B, 0x08), write_of(mpu, 0x37, 0x02),
-    setup_of(mag), read_of(mag, 0x00)};
+// sequences.txt: reset, the part's reset window, wake-up and bypass; then the magnetometer behind
+// it.
+inline const std::vector<step> setup_steps(std::begin(sequences::bypassmag_setup),
+                                           std::end(sequences::bypassmag_setup));
 constexpr std::size_t mag_setup_step = 6;
+static_assert(sequences::bypassmag_setup[mag_setup_step].addr == mag);
 constexpr const char* setup_lines = "setup success.\nFound MPU.\nsetup success.\nFound magneto.\n";
 
 inline const setup_fault setup_faults[] = {
@@ -48,11 +50,11 @@ inline const setup_fault setup_faults[] = {
      "setup success.\nFound MPU.\nError while setting up.\n"},
 };
 
-// The single-measurement trigger, the fixed wait and the six data registers in order.
-inline const std::vector<step> reading_steps = {
-    write_of(mag, 0x0A, 0x01), delay_of(8),        read_of(mag, 0x03), read_of(mag, 0x04),
-    read_of(mag, 0x05),        read_of(mag, 0x06), read_of(mag, 0x07), read_of(mag, 0x08)};
-constexpr std::int64_t reading_ns = write_ns + 8'000'000 + 6 * read_ns;
+// sequences.txt: the single-measurement trigger, the fixed wait and the six data registers in
+// order.
+inline const std::vector<step> reading_steps(std::begin(sequences::bypassmag_reading),
+                                             std::end(sequences::bypassmag_reading));
+constexpr std::int64_t reading_ns = sequences::duration_ns(sequences::bypassmag_reading);
 
 inline const raw_case raw_cases[] = {
     {"x_16_counts_to_4 (-26, -61)", {0x10, 0x00, 0x00, 0x00, 0x00, 0x00}, 0x1.edd46957a1055p+7},

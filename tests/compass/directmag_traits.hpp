@@ -6,9 +6,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "compass/directmag.hpp"
+#include "sequences.hpp"
 #include "sim/board.hpp"
 #include "sim_support.hpp"
 
@@ -18,10 +20,12 @@ using namespace compass_test;
 
 constexpr int mag = sim::standalone_mag_addr;
 
-// Identify, 2 samples averaged at 75 Hz, continuous measurement; the gain is left alone.
-inline const std::vector<step> setup_steps = {setup_of(mag), read_of(mag, 0x0A),
-                                              write_of(mag, 0x00, 0x38), write_of(mag, 0x02, 0x00)};
+// sequences.txt: identify, 2 samples averaged at 75 Hz, continuous measurement; the gain is left
+// alone.
+inline const std::vector<step> setup_steps(std::begin(sequences::directmag_setup),
+                                           std::end(sequences::directmag_setup));
 constexpr std::size_t mag_setup_step = 0;
+static_assert(sequences::directmag_setup[mag_setup_step].addr == mag);
 constexpr const char* setup_lines = "setup success.\nFound magneto DIRECTMAG.\n";
 
 inline const setup_fault setup_faults[] = {
@@ -34,11 +38,10 @@ inline const setup_fault setup_faults[] = {
      "Error while setting up.\n"},
 };
 
-// Continuous measurement: the six data registers in order, no trigger, no wait.
-inline const std::vector<step> reading_steps = {read_of(mag, 0x03), read_of(mag, 0x04),
-                                                read_of(mag, 0x05), read_of(mag, 0x06),
-                                                read_of(mag, 0x07), read_of(mag, 0x08)};
-constexpr std::int64_t reading_ns = 6 * read_ns;
+// sequences.txt: continuous measurement, the six data registers in order, no trigger, no wait.
+inline const std::vector<step> reading_steps(std::begin(sequences::directmag_reading),
+                                             std::end(sequences::directmag_reading));
+constexpr std::int64_t reading_ns = sequences::duration_ns(sequences::directmag_reading);
 
 inline const raw_case raw_cases[] = {
     {"high_byte_first (252, 273)", {0x01, 0x00, 0x00, 0x00, 0x00, 0x00}, 0x1.7a532b62e8e25p+5},

@@ -1,0 +1,24 @@
+# shellcheck shell=bash
+# Boots the guest in qemu-system-arm, without a network device, and keeps what its console printed
+# in $out. Sets qrc (qemu's exit status) and elapsed (seconds from qemu's start to power-off).
+boot_guest() {
+    echo "=== booting $abi in qemu-system-arm (virt, cortex-a15, no network device)"
+    local console=$guest/console.log t0 t1
+    : >"$console"
+    t0=$(date +%s%N)
+    set +e
+    timeout 90 qemu-system-arm -M virt -cpu cortex-a15 -m 256 -nographic -monitor none -no-reboot -nic none \
+        -kernel "$kimg/vmlinuz" -initrd "$guest/initramfs.cpio" \
+        -append "console=ttyAMA0 quiet loglevel=1 panic=-1" -serial "file:$console" </dev/null >>"$log" 2>&1
+    qrc=$?
+    set -e
+    t1=$(date +%s%N)
+    case $qrc in
+        0) ;;
+        124) echo "$me: the board did not power off within 90 s; judging what it printed" >&2 ;;
+        *) echo "$me: qemu-system-arm exited with $qrc:" >&2; tail -n 20 "$log" >&2 ;;
+    esac
+    out=$guest/console.txt
+    tr -d '\r' <"$console" >"$out"
+    elapsed=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.1f", (b - a) / 1e9 }')
+}

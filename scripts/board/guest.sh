@@ -1,0 +1,92 @@
+# shellcheck shell=bash
+# The guest's root: the kit built for armhf on the i2c-dev backend and packaged as a user gets it,
+# its packages unpacked, the test's hosts built against their pkg-config files, the scenes, busybox,
+# the kernel modules and the C library they all need; packed as $guest/initramfs.cpio.
+
+build_kit() {
+    echo "=== building the kit for armhf (COMPASS_BUS=i2cdev) and its Debian packages"
+    quiet "configuring the kit" cmake -S . -B "$bdir" --toolchain cmake/armhf.cmake -DCOMPASS_BUS=i2cdev \
+        -DKIT_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=MinSizeRel
+    quiet "building the kit" cmake --build "$bdir" -j2
+    find "$bdir" -maxdepth 1 -name '*.deb' -delete
+    quiet "packaging the kit" sh -c "cd '$bdir' && cpack -G DEB"
+    mapfile -t debs < <(find "$bdir" -maxdepth 1 -name '*.deb' | sort)
+    [ ${#debs[@]} -gt 0 ] || die "cpack made no .deb in $bdir"
+    kit_bus=$(sed -n 's/^COMPASS_I2C_BUS:[A-Z]*=//p' "$bdir/CMakeCache.txt")
+    [ -n "$kit_bus" ] || die "no COMPASS_I2C_BUS in $bdir/CMakeCache.txt"
+}
+
+# Test hosts, built against the installed kit through its pkg-config files as shipped: their paths
+# follow the file (${pcfiledir}), so they must name the unpacked headers and library.
+build_host() { # build_host MODULE
+    local m=$1 pc root cflags inc lib
+    pc=$(find "$groot" -name "$m.pc" | head -n 1)
+    [ -n "$pc" ] || die "no $m.pc in the kit's packages"
+    root=$(cd "$groot" && pwd)
+    PKG_CONFIG_LIBDIR=$(cd "$(dirname "$pc")" && pwd)
+    export PKG_CONFIG_LIBDIR PKG_CONFIG_PATH='' PKG_CONFIG_SYSROOT_DIR=
+    cflags=$(pkg-config --cflags --libs "$m") || die "pkg-config cannot read ${pc#"$groot"}"
+    # shellcheck disable=SC2086 # pkg-config's words are flags
+    inc=$(printf '%s\n' $cflags | sed -n 's/^-I//p' | head -n 1)
+    # shellcheck disable=SC2086
+    lib=$(printf '%s\n' $cflags | sed -n 's/^-L//p' | head -n 1)
+    case $inc:$lib in "$root"/*:"$root"/*) ;; *) inc= ;; esac
+    if [ ! -f "$inc/compass/$m.hpp" ] || [ ! -e "$lib/lib$m.so" ]; then
+        die "${pc#"$groot"} does not name the unpacked headers and library: $cflags"
+    fi
+    # shellcheck disable=SC2086
+    quiet "building the $m test host" arm-linux-gnueabihf-g++ -std=c++20 -O2 -Wall -Wextra -Werror \
+        tests/board/compass_host.cpp $cflags -o "$groot/opt/board/board_$m"
+}
+
+put() { # put FILE... DIR : copies the files into the guest's DIR
+    local dir=$groot/${*: -1}
+    mkdir -p "$dir"
+    cp "${@:1:$#-1}" "$dir/"
+}
+
+# The armhf C library from the cross toolchain: whatever the ELF files need that is not there yet.
+add_c_library() {
+    local cross_lib=/usr/arm-linux-gnueabihf/lib added=1 f n
+    put "$cross_lib/ld-linux-armhf.so.3" /lib/arm-linux-gnueabihf
+    ln -s arm-linux-gnueabihf/ld-linux-armhf.so.3 "$groot/lib/ld-linux-armhf.so.3"
+    while [ $added -eq 1 ]; do
+        added=0
+        while IFS= read -r f; do
+            [ "$(head -c 4 "$f" | od -An -tx1 | tr -d ' \n')" = 7f454c46 ] || continue
+            for n in $(arm-linux-gnueabihf-readelf -d "$f" 2>/dev/null | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+                has_lib "$n" && continue
+                [ -e "$cross_lib/$n" ] || die "${f#"$groot"/} needs $n, which neither the packages nor $cross_lib have"
+                cp -L "$cross_lib/$n" "$groot/lib/arm-linux-gnueabihf/"
+                added=1
+            done
+        done < <(find "$groot" -type f \( -path '*/bin/*' -o -name '*.so*' -o -path '*/opt/board/*' \))
+    done
+}
+has_lib() {
+    local d
+    for d in lib/arm-linux-gnueabihf usr/lib/arm-linux-gnueabihf lib usr/lib; do
+        [ -e "$groot/$d/$1" ] && return 0
+    done
+    return 1
+}
+
+make_guest() {
+    guest=$bdir/guest
+    groot=$guest/root
+    rm -rf "$guest"
+    mkdir -p "$groot"/{bin,sbin,usr/bin,usr/sbin,dev,proc,sys,tmp,opt/board}
+    local d
+    for d in "${debs[@]}"; do dpkg-deb -x "$d" "$groot"; done
+    build_host directmag
+    build_host bypassmag
+    put "$bdir/examples/echo_server/echo_server" tests/board/turns.txt tests/compass/sequences.txt /opt/board
+    put scripts/board/scenes/*.guest.sh /opt/board/scenes
+    echo "KIT_BUS=$kit_bus" >"$groot/opt/board/env"
+    install -m 755 scripts/board/init "$groot/init"
+    put "$bbcache/busybox" /bin
+    put "$kimg/i2c-dev.ko" "/lib/modules/$abi/kernel/drivers/i2c"
+    put "${kmod_files[@]}" "/lib/modules/$abi/extra"
+    add_c_library
+    (cd "$groot" && find . | cpio -o -H newc --quiet) >"$guest/initramfs.cpio"
+}

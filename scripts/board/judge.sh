@@ -1,0 +1,58 @@
+# shellcheck shell=bash
+# Judging from outside: what the guest printed in $out, section by section, against what each
+# scene's judge (scenes/*.judge.sh, in order) expects. Counts passed and failed.
+table=tests/compass/sequences.txt
+
+section() { awk -v n="@@begin $1" '$0 == n { on = 1; next } on && $0 == "@@end" { exit } on' "$out"; }
+transfers() { section "$1" | awk -f scripts/board/trace.awk; } # transfers SECTION
+rows() { grep -v '^#' tests/board/turns.txt | awk -v m="$1" '$1 == m'; } # rows MODULE: its turns
+expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see scripts/board/expect.awk
+    awk -v want="$1" -v module="$2" -v absent="${4:-}" -f scripts/board/expect.awk "$table" "$3"
+}
+
+passed=0
+failed=0
+check() { # check NAME EXPECTED ACTUAL [NOTE]
+    if [ "$2" = "$3" ]; then
+        passed=$((passed + 1))
+        echo "ok    $1${4:+ ($4)}"
+    else
+        failed=$((failed + 1))
+        echo "FAIL  $1${4:+ ($4)}"
+        diff <(echo "$2") <(echo "$3") | sed -n 's/^\([<>]\)/      \1/p' | head -n 40 || true
+    fi
+}
+
+# check_waits MODULE SECTION : one check per wait in the module's table: every time the transfer
+# before it is followed by the one after it, the gap from the end of one to the start of the
+# other is at least that long.
+check_waits() {
+    local phase ms before after seen what
+    while read -r phase ms before after; do
+        what=set-up
+        [ "$phase" = setup ] || what="each $phase"
+        seen=$(transfers "$2" | awk -v b="$before" -v a="$after" '
+            function key() { return $3 "_" $4 "_" $5 ($3 == "w" ? "_" $6 : "") }
+            prev == b && key() == a { gap = ($1 - end) * 1000; n++; if (n == 1 || gap < min) min = gap }
+            { prev = key(); end = $2 }
+            END { printf "%d %.3f\n", n, min }')
+        check "$1: $what waits >= $ms ms from ${before//_/ } to ${after//_/ }" yes \
+            "$(echo "$seen" | awk -v ms="$ms" '{ print ($1 > 0 && $2 >= ms ? "yes" : "no") }')" \
+            "$(echo "$seen" | awk '{ printf "%d seen, shortest %s ms", $1, $2 }')"
+    done < <(expect waits "$1" /dev/null)
+}
+
+judge() {
+    echo
+    echo "kernel: $(section kernel) (Debian $kver), busybox $bbver"
+    check "board: guest ran every check and powered off" "@@done" \
+        "$(grep -o '^@@done' "$out" || grep -o '^@@watchdog' "$out" || echo "no result (qemu exit $qrc)")"
+    check "board: runs Debian's $abi" "$abi" "$(section kernel)"
+    local scene
+    for scene in scripts/board/scenes/*.judge.sh; do
+        # shellcheck source=/dev/null
+        . "$scene"
+    done
+    echo "boot to result: $elapsed s from qemu's start to power-off (guest: kernel up to init $(sed -n 's/^@@boot //p' "$out" | head -n 1) s, results at $(sed -n 's/^@@done //p' "$out" | head -n 1) s)"
+    echo "board: $passed passed, $failed failed"
+}

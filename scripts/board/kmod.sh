@@ -1,0 +1,50 @@
+# shellcheck shell=bash
+# Kernel modules the guest loads besides the kernel's own, built out of tree against Debian's
+# headers of the very kernel it boots. One line a module: its name, then its sources; a source
+# "linux:PATH" is PATH in Debian's kernel source (fetched once), any other path is in this tree.
+kmods=(
+    "i2c-stub linux:drivers/i2c/i2c-stub.c"
+)
+
+ksrc_files=()
+for m in "${kmods[@]}"; do
+    for s in ${m#* }; do
+        case $s in linux:*) ksrc_files+=("${s#linux:}") ;; esac
+    done
+done
+
+vermagic() { strings "$1" | sed -n 's/^vermagic=//p'; }
+
+# build_kmods : builds each module in $bdir/kmod/NAME (sources copied only when changed, so make
+# redoes only what changed) and lists the results in kmod_files.
+build_kmods() {
+    local m name s src obj objs ko want
+    kmod_files=()
+    want=$(vermagic "$kimg/i2c-dev.ko")
+    for m in "${kmods[@]}"; do
+        name=${m%% *}
+        local dir=$bdir/kmod/$name
+        mkdir -p "$dir"
+        objs=()
+        for s in ${m#* }; do
+            case $s in linux:*) src=$ksrc/${s#linux:} ;; *) src=$s ;; esac
+            [ -f "$src" ] || die "module $name: no source $src"
+            cmp -s "$src" "$dir/${src##*/}" || cp "$src" "$dir/"
+            obj=${src##*/}
+            objs+=("${obj%.c}.o")
+        done
+        # One source named after the module builds it alone; several are linked into it.
+        if [ "${objs[*]}" = "$name.o" ]; then
+            echo "obj-m := $name.o" >"$dir/Kbuild.new"
+        else
+            printf 'obj-m := %s.o\n%s-y := %s\n' "$name" "$name" "${objs[*]}" >"$dir/Kbuild.new"
+        fi
+        if cmp -s "$dir/Kbuild.new" "$dir/Kbuild"; then rm "$dir/Kbuild.new"; else mv "$dir/Kbuild.new" "$dir/Kbuild"; fi
+        quiet "building $name.ko" make -C "$hdr" M="$(cd "$dir" && pwd)" ARCH=arm \
+            CROSS_COMPILE=arm-linux-gnueabihf- modules
+        ko=$dir/$name.ko
+        [ "$(vermagic "$ko")" = "$want" ] ||
+            die "$name.ko built against linux-headers-$abi does not match the kernel's modules (vermagic)"
+        kmod_files+=("$ko")
+    done
+}
