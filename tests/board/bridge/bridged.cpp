@@ -5,6 +5,13 @@
 //   bridged [-d DEVICE] [-c FIFO] [-v]
 // DEVICE defaults to /dev/i2c-bridge, FIFO to /run/bridge.ctl; the FIFO appears once the device
 // is open, so a script can wait for it. -v logs every transfer on standard output.
+//
+// Control lines (numbers in C notation): yaw DEG, field H DOWN, bypass_offset X Y Z,
+// standalone_offset X Y Z, asa X Y Z, noise SIGMA [SEED], conversion_time_us N,
+// motion_reset_time_us N, first_sample_us N, absent ADDR [0|1], nack_register ADDR REG [0|1],
+// nack_transfer N, stall_conversion [0|1], force ADDR REG VALUE, unforce ADDR REG, reset,
+// scene default, peek ADDR REG, log [0|1], mark TEXT. They act as on sim::board(); reset also
+// restarts the board's clock at the guest's present.
 #include <fcntl.h>
 #include <linux/i2c.h>
 #include <poll.h>
@@ -208,6 +215,8 @@ void command(const char* line) {
         if (ok) {
             (void)std::printf("peek %02x %02x %d\n", a[0], a[1], b.peek(a[0], a[1]));
         }
+    } else if (std::strcmp(name, "mark") == 0) {
+        (void)std::printf("@m %s\n", rest);  // splits the transfer log into a script's steps
     } else if (std::strcmp(name, "log") == 0) {
         ds.verbose = on_off(rest);
     } else if (std::strcmp(name, "reset") == 0) {
@@ -255,12 +264,12 @@ void drain_control(int ctl) {
 // --- Transfers -------------------------------------------------------------------------------
 
 void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const message* msgs,
-                  std::int64_t taken_ns, std::int64_t sim_ns, int status) {
-    // seq, guest time of the transfer (ms since the reset), the board's time before it, the
+                  std::int64_t taken_ns, std::int64_t board_ns, int status) {
+    // seq, guest time of the transfer (ms since the reset), the board's time as it ran it, the
     // delay from the adapter's entry to the daemon's read, the address, the bytes, the outcome.
     (void)std::printf("@x %u %.3f %.3f %lld %02x ", rq.seq,
                       static_cast<double>(rq.stamp_ns - ds.epoch_ns) / 1e6,
-                      static_cast<double>(sim_ns) / 1e6,
+                      static_cast<double>(board_ns) / 1e6,
                       static_cast<long long>((taken_ns - rq.stamp_ns) / 1000), m[0].addr);
     for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
         (void)std::printf("%s%c", i == 0 ? "" : ",", msgs[i].read ? 'r' : 'w');
@@ -319,9 +328,10 @@ bool handle_request(int dev) {
     if (wused != rq.wlen || rused > I2C_BRIDGE_MAX_DATA || addr >= address_count) {
         rp.status = -EOPNOTSUPP;
     }
-    const std::int64_t sim_before = sim::board().now_ns();
+    std::int64_t board_ns = -1;
     if (rp.status == 0) {
         catch_up(rq.stamp_ns);
+        board_ns = sim::board().now_ns();
         rp.status = serve(addr, msgs, rq.nmsgs);
     }
     rp.rlen = rp.status >= 0 ? static_cast<std::uint32_t>(rused) : 0;
@@ -331,7 +341,7 @@ bool handle_request(int dev) {
         (void)std::fprintf(stderr, "bridged: reply %u: %s\n", rq.seq, std::strerror(errno));
     }
     if (ds.verbose) {
-        log_transfer(rq, m, msgs, taken, sim_before, rp.status);
+        log_transfer(rq, m, msgs, taken, board_ns, rp.status);
     }
     return true;
 }
