@@ -78,8 +78,9 @@ void catch_up(std::int64_t stamp_ns) {
 // Runs one transfer to addr on the board; the messages' outcome as master_xfer returns it.
 // Over the register-level calls: [w reg, v...] writes v... to reg, reg+1, ...; [r n] reads n
 // registers from the device's pointer on, and [w reg] moves the pointer. The first call the board
-// refuses fails the transfer: -ENXIO when it was the first (the address went unacknowledged),
-// -EREMOTEIO after. A message without data (an address probe) has no register-level equivalent.
+// refuses fails the transfer: -ENXIO when it was a message's first (its address went
+// unacknowledged), -EREMOTEIO after. A message without data (an address probe) has no
+// register-level equivalent.
 int serve(int addr, const message* msgs, std::size_t n) {
     if (ds.handle[addr] <= 0) {
         const int fd = wiringPiI2CSetup(addr);
@@ -90,9 +91,9 @@ int serve(int addr, const message* msgs, std::size_t n) {
     }
     const int fd = ds.handle[addr];
     std::uint8_t& ptr = ds.pointer[addr];
-    int calls = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const message& m = msgs[i];
+        int calls = 0;
         if (m.len == 0) {
             return -EOPNOTSUPP;
         }
@@ -320,8 +321,8 @@ bool handle_request(int dev) {
         msgs[i] = message{rd, m[i].len, rd ? rdata + rused : wdata + wused};
         (rd ? rused : wused) += m[i].len;
         // Plain 7-bit messages to one device, each with its own start: all the core's SMBus
-        // emulation and i2c-dev users send.
-        if ((m[i].flags & ~(I2C_M_RD | I2C_M_STOP)) != 0 || m[i].addr != addr) {
+        // emulation and i2c-dev users send. DMA_SAFE only tells the adapter about the buffer.
+        if ((m[i].flags & ~(I2C_M_RD | I2C_M_STOP | I2C_M_DMA_SAFE)) != 0 || m[i].addr != addr) {
             rp.status = -EOPNOTSUPP;
         }
     }
