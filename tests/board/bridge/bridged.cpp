@@ -48,8 +48,8 @@ struct message {
 };
 
 struct daemon_state {
-    std::int64_t epoch_ns = 0;        // CLOCK_MONOTONIC at the board's last reset: its time 0
-    int handle[address_count] = {};   // 0: no handle yet
+    std::int64_t epoch_ns = 0;       // CLOCK_MONOTONIC at the board's last reset: its time 0
+    int handle[address_count] = {};  // 0: no handle yet
     std::uint8_t pointer[address_count] = {};  // register pointer per device
     bool verbose = false;
 };
@@ -338,7 +338,9 @@ bool handle_request(int dev) {
     rp.rlen = rp.status >= 0 ? static_cast<std::uint32_t>(rused) : 0;
     std::memcpy(reply, &rp, sizeof rp);
     const ssize_t put = write(dev, reply, sizeof rp + rp.rlen);
-    if (put < 0 && errno != ESTALE) {
+    if (put < 0 && errno == ESTALE) {
+        (void)std::fprintf(stderr, "bridged: reply %u came after the adapter gave up\n", rq.seq);
+    } else if (put < 0) {
         (void)std::fprintf(stderr, "bridged: reply %u: %s\n", rq.seq, std::strerror(errno));
     }
     if (ds.verbose) {

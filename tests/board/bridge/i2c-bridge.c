@@ -171,8 +171,7 @@ static ssize_t bridge_read(struct file* file, char __user* buf, size_t count, lo
     return ret;
 }
 
-static ssize_t bridge_write(struct file* file, const char __user* buf, size_t count,
-                            loff_t* pos) {
+static ssize_t bridge_write(struct file* file, const char __user* buf, size_t count, loff_t* pos) {
     const struct i2c_bridge_reply* rp = (const struct i2c_bridge_reply*)br.reply;
     const u8* data = (const u8*)(rp + 1);
     size_t rlen = 0;

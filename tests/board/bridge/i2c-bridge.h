@@ -22,7 +22,7 @@
 #define I2C_BRIDGE_MAX_DATA 8192
 
 /* The largest request and reply, for the daemon's buffers. */
-#define I2C_BRIDGE_REQUEST_MAX                                                          \
+#define I2C_BRIDGE_REQUEST_MAX                                                                 \
     (sizeof(struct i2c_bridge_request) + I2C_BRIDGE_MAX_MSGS * sizeof(struct i2c_bridge_msg) + \
      I2C_BRIDGE_MAX_DATA)
 #define I2C_BRIDGE_REPLY_MAX (sizeof(struct i2c_bridge_reply) + I2C_BRIDGE_MAX_DATA)
@@ -35,8 +35,8 @@ struct i2c_bridge_msg {
 };
 
 struct i2c_bridge_request {
-    __u32 magic; /* I2C_BRIDGE_REQUEST_MAGIC */
-    __u32 seq;   /* counts transfers from 1; the reply must name it */
+    __u32 magic;    /* I2C_BRIDGE_REQUEST_MAGIC */
+    __u32 seq;      /* counts transfers from 1; the reply must name it */
     __s64 stamp_ns; /* CLOCK_MONOTONIC when the I2C core handed the transfer to the adapter */
     __u32 nmsgs;
     __u32 wlen; /* bytes of write data after the messages */

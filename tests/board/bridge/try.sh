@@ -22,9 +22,11 @@ quiet() { # quiet WHAT COMMAND...
 
 # --- The board test's cached kernel and busybox ------------------------------------------------
 base=${XDG_CACHE_HOME:-$HOME/.cache}/compasskit/board
-kcache=$(dirname "$(ls -1 "$base"/*/kernel.release 2>/dev/null | sort | tail -n 1)")
-bb=$(ls -1 "$base"/busybox-static_*/busybox 2>/dev/null | sort | tail -n 1)
-[ -f "$kcache/kernel.release" ] && [ -n "$bb" ] || die "no cached kernel or busybox in $base: run scripts/board-test.sh once"
+kcache=$(dirname "$(find "$base" -mindepth 2 -maxdepth 2 -name kernel.release 2>/dev/null | sort | tail -n 1)")
+bb=$(find "$base" -mindepth 2 -maxdepth 2 -path '*/busybox-static_*/busybox' 2>/dev/null | sort | tail -n 1)
+if [ ! -f "$kcache/kernel.release" ] || [ -z "$bb" ]; then
+    die "no cached kernel or busybox in $base: run scripts/board-test.sh once"
+fi
 abi=$(cat "$kcache/kernel.release")
 kver=${kcache##*/"${abi}"_}
 series=$(echo "$kver" | cut -d. -f1,2)
