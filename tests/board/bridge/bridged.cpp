@@ -59,8 +59,9 @@ daemon_state ds;
 void reset_board() {
     sim::board().reset().logging(false);  // our own log says more; theirs would only fill up
     ds.epoch_ns = monotonic_ns();
-    for (int& h : ds.handle) {
-        h = 0;
+    for (int a = 0; a < address_count; ++a) {
+        ds.handle[a] = 0;   // the reset forgot the handles
+        ds.pointer[a] = 0;  // and the parts power up pointing at register 0
     }
 }
 
