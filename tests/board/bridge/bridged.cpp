@@ -1,0 +1,400 @@
+// The guest's bridge daemon: serves the transfers of the "compasskit bridge" I2C adapter
+// (i2c-bridge.ko, through /dev/i2c-bridge) from the simulated board's device models, with the
+// board's clock following the guest's, and takes scene commands on a control FIFO.
+//
+//   bridged [-d DEVICE] [-c FIFO] [-v]
+// DEVICE defaults to /dev/i2c-bridge, FIFO to /run/bridge.ctl; the FIFO appears once the device
+// is open, so a script can wait for it. -v logs every transfer on standard output.
+//
+// Control lines (numbers in C notation): yaw DEG, field H DOWN, bypass_offset X Y Z,
+// standalone_offset X Y Z, asa X Y Z, noise SIGMA [SEED], conversion_time_us N,
+// motion_reset_time_us N, first_sample_us N, absent ADDR [0|1], nack_register ADDR REG [0|1],
+// nack_transfer N, stall_conversion [0|1], force ADDR REG VALUE, unforce ADDR REG, reset,
+// scene default, peek ADDR REG, log [0|1], mark TEXT. They act as on sim::board(); reset also
+// restarts the board's clock at the guest's present.
+#include <fcntl.h>
+#include <linux/i2c.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "i2c-bridge.h"
+#include "i2cbus/bus.h"
+#include "sim/board.hpp"
+
+namespace {
+
+constexpr std::int64_t ns_per_ms = 1'000'000;
+constexpr int address_count = 128;
+
+std::int64_t monotonic_ns() {
+    timespec ts{};
+    (void)clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// One message of a transfer, pointing into the request (writes) or the reply (reads).
+struct message {
+    bool read;
+    std::uint16_t len;
+    std::uint8_t* buf;
+};
+
+struct daemon_state {
+    std::int64_t epoch_ns = 0;       // CLOCK_MONOTONIC at the board's last reset: its time 0
+    int handle[address_count] = {};  // 0: no handle yet
+    std::uint8_t pointer[address_count] = {};  // register pointer per device
+    bool verbose = false;
+};
+
+daemon_state ds;
+
+void reset_board() {
+    sim::board().reset().logging(false);  // our own log says more; theirs would only fill up
+    ds.epoch_ns = monotonic_ns();
+    for (int a = 0; a < address_count; ++a) {
+        ds.handle[a] = 0;   // the reset forgot the handles
+        ds.pointer[a] = 0;  // and the parts power up pointing at register 0
+    }
+}
+
+// Brings the board's clock up to a transfer that started at stamp_ns. The register-level calls
+// only move it in whole milliseconds (delay), so the board may lag the guest by up to 1 ms: a
+// conversion looks no sooner done than it is.
+void catch_up(std::int64_t stamp_ns) {
+    const std::int64_t lag = stamp_ns - ds.epoch_ns - sim::board().now_ns();
+    if (lag >= ns_per_ms) {
+        const std::int64_t ms = lag / ns_per_ms;
+        delay(ms > UINT_MAX ? UINT_MAX : static_cast<unsigned>(ms));
+    }
+}
+
+// Runs one transfer to addr on the board; the messages' outcome as master_xfer returns it.
+// Over the register-level calls: [w reg, v...] writes v... to reg, reg+1, ...; [r n] reads n
+// registers from the device's pointer on, and [w reg] moves the pointer. The first call the board
+// refuses fails the transfer: -ENXIO when it was a message's first (its address went
+// unacknowledged), -EREMOTEIO after. A message without data (an address probe) has no
+// register-level equivalent.
+int serve(int addr, const message* msgs, std::size_t n) {
+    if (ds.handle[addr] <= 0) {
+        const int fd = wiringPiI2CSetup(addr);
+        if (fd < 0) {
+            return -ENXIO;
+        }
+        ds.handle[addr] = fd;
+    }
+    const int fd = ds.handle[addr];
+    std::uint8_t& ptr = ds.pointer[addr];
+    for (std::size_t i = 0; i < n; ++i) {
+        const message& m = msgs[i];
+        int calls = 0;
+        if (m.len == 0) {
+            return -EOPNOTSUPP;
+        }
+        if (m.read) {
+            for (std::uint16_t k = 0; k < m.len; ++k) {
+                const int v = wiringPiI2CReadReg8(fd, ptr);
+                if (v < 0) {
+                    return calls == 0 ? -ENXIO : -EREMOTEIO;
+                }
+                ++calls;
+                m.buf[k] = static_cast<std::uint8_t>(v);
+                ++ptr;
+            }
+        } else {
+            ptr = m.buf[0];
+            for (std::uint16_t k = 1; k < m.len; ++k) {
+                if (wiringPiI2CWriteReg8(fd, ptr, m.buf[k]) < 0) {
+                    return calls == 0 ? -ENXIO : -EREMOTEIO;
+                }
+                ++calls;
+                ++ptr;
+            }
+        }
+    }
+    return static_cast<int>(n);
+}
+
+// --- Control commands ------------------------------------------------------------------------
+
+// An optional 0/1 argument; absent means on.
+bool on_off(const char* rest) {
+    int v = 1;
+    return std::sscanf(rest, "%d", &v) != 1 || v != 0;
+}
+
+// One line of the control FIFO. Numbers take C notation (0x1e).
+void command(const char* line) {
+    char name[32] = {};
+    int used = 0;
+    if (std::sscanf(line, "%31s %n", name, &used) != 1) {
+        return;  // blank
+    }
+    const char* rest = line + used;
+    auto& b = sim::board();
+    double d[3] = {};
+    int a[3] = {};
+    long long ll = 0;
+    bool ok = true;
+    if (std::strcmp(name, "yaw") == 0) {
+        ok = std::sscanf(rest, "%lf", &d[0]) == 1;
+        if (ok) {
+            b.yaw(d[0]);
+        }
+    } else if (std::strcmp(name, "field") == 0) {
+        ok = std::sscanf(rest, "%lf %lf", &d[0], &d[1]) == 2;
+        if (ok) {
+            b.field(d[0], d[1]);
+        }
+    } else if (std::strcmp(name, "bypass_offset") == 0) {
+        ok = std::sscanf(rest, "%lf %lf %lf", &d[0], &d[1], &d[2]) == 3;
+        if (ok) {
+            b.bypass_offset(d[0], d[1], d[2]);
+        }
+    } else if (std::strcmp(name, "standalone_offset") == 0 || std::strcmp(name, "asa") == 0) {
+        ok = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]) == 3;
+        if (ok && name[0] == 's') {
+            b.standalone_offset(a[0], a[1], a[2]);
+        } else if (ok) {
+            b.asa(a[0], a[1], a[2]);
+        }
+    } else if (std::strcmp(name, "noise") == 0) {
+        unsigned seed = 1;
+        const int got = std::sscanf(rest, "%lf %u", &d[0], &seed);
+        ok = got >= 1;
+        if (ok) {
+            b.noise(d[0], seed);
+        }
+    } else if (std::strcmp(name, "conversion_time_us") == 0 ||
+               std::strcmp(name, "motion_reset_time_us") == 0 ||
+               std::strcmp(name, "first_sample_us") == 0) {
+        ok = std::sscanf(rest, "%lli", &ll) == 1;
+        if (ok && name[0] == 'c') {
+            b.conversion_time_us(ll);
+        } else if (ok && name[0] == 'm') {
+            b.motion_reset_time_us(ll);
+        } else if (ok) {
+            b.first_sample_us(ll);
+        }
+    } else if (std::strcmp(name, "absent") == 0) {
+        const int got = std::sscanf(rest, "%i %i", &a[0], &a[1]);
+        ok = got >= 1;
+        if (ok) {
+            b.absent(a[0], got < 2 || a[1] != 0);
+        }
+    } else if (std::strcmp(name, "nack_register") == 0) {
+        const int got = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]);
+        ok = got >= 2;
+        if (ok) {
+            b.nack_register(a[0], a[1], got < 3 || a[2] != 0);
+        }
+    } else if (std::strcmp(name, "nack_transfer") == 0) {
+        ok = std::sscanf(rest, "%lli", &ll) == 1 && ll >= 0;
+        if (ok) {
+            b.nack_transfer(static_cast<std::size_t>(ll));
+        }
+    } else if (std::strcmp(name, "stall_conversion") == 0) {
+        b.stall_conversion(on_off(rest));
+    } else if (std::strcmp(name, "force") == 0) {
+        ok = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]) == 3;
+        if (ok) {
+            b.force(a[0], a[1], a[2]);
+        }
+    } else if (std::strcmp(name, "unforce") == 0) {
+        ok = std::sscanf(rest, "%i %i", &a[0], &a[1]) == 2;
+        if (ok) {
+            b.unforce(a[0], a[1]);
+        }
+    } else if (std::strcmp(name, "peek") == 0) {
+        ok = std::sscanf(rest, "%i %i", &a[0], &a[1]) == 2;
+        if (ok) {
+            (void)std::printf("peek %02x %02x %d\n", a[0], a[1], b.peek(a[0], a[1]));
+        }
+    } else if (std::strcmp(name, "mark") == 0) {
+        (void)std::printf("@m %s\n", rest);  // splits the transfer log into a script's steps
+    } else if (std::strcmp(name, "log") == 0) {
+        ds.verbose = on_off(rest);
+    } else if (std::strcmp(name, "reset") == 0) {
+        reset_board();
+    } else if (std::strcmp(name, "scene") == 0) {
+        // Named scenes are still to come; "default" is the board as reset() leaves it.
+        ok = std::strncmp(rest, "default", 7) == 0;
+        if (ok) {
+            reset_board();
+        }
+    } else {
+        ok = false;
+    }
+    if (!ok) {
+        (void)std::fprintf(stderr, "bridged: control: cannot do '%s'\n", line);
+    }
+}
+
+// Runs every complete line waiting in the FIFO (non-blocking).
+void drain_control(int ctl) {
+    static char buf[1024];
+    static std::size_t have = 0;
+    for (;;) {
+        const ssize_t got = read(ctl, buf + have, sizeof buf - 1 - have);
+        if (got <= 0) {
+            return;
+        }
+        have += static_cast<std::size_t>(got);
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < have; ++i) {
+            if (buf[i] == '\n') {
+                buf[i] = '\0';
+                command(buf + start);
+                start = i + 1;
+            }
+        }
+        std::memmove(buf, buf + start, have - start);
+        have -= start;
+        if (have == sizeof buf - 1) {
+            have = 0;  // a line longer than any command: drop it
+        }
+    }
+}
+
+// --- Transfers -------------------------------------------------------------------------------
+
+void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const message* msgs,
+                  std::int64_t taken_ns, std::int64_t board_ns, int status) {
+    // seq, guest time of the transfer (ms since the reset), the board's time as it ran it, the
+    // delay from the adapter's entry to the daemon's read, the address, the bytes, the outcome.
+    (void)std::printf("@x %u %.3f %.3f %lld %02x ", rq.seq,
+                      static_cast<double>(rq.stamp_ns - ds.epoch_ns) / 1e6,
+                      static_cast<double>(board_ns) / 1e6,
+                      static_cast<long long>((taken_ns - rq.stamp_ns) / 1000), m[0].addr);
+    for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
+        (void)std::printf("%s%c", i == 0 ? "" : ",", msgs[i].read ? 'r' : 'w');
+        const bool shown = !msgs[i].read || status >= 0;
+        for (std::uint16_t k = 0; shown && k < msgs[i].len; ++k) {
+            (void)std::printf("%02x", msgs[i].buf[k]);
+        }
+        if (!shown) {
+            (void)std::printf("%u", msgs[i].len);
+        }
+    }
+    (void)std::printf(" %d\n", status);
+}
+
+// Takes one request off the device and replies to it.
+bool handle_request(int dev) {
+    static unsigned char request[I2C_BRIDGE_REQUEST_MAX];
+    static unsigned char reply[I2C_BRIDGE_REPLY_MAX];
+    const ssize_t got = read(dev, request, sizeof request);
+    const std::int64_t taken = monotonic_ns();
+    if (got < 0) {
+        return errno == EINTR || errno == EAGAIN;
+    }
+    i2c_bridge_request rq{};
+    i2c_bridge_msg m[I2C_BRIDGE_MAX_MSGS];
+    const auto size = static_cast<std::size_t>(got);
+    if (size < sizeof rq) {
+        return false;
+    }
+    std::memcpy(&rq, request, sizeof rq);
+    const std::size_t head = sizeof rq + rq.nmsgs * sizeof m[0];
+    if (rq.magic != I2C_BRIDGE_REQUEST_MAGIC || rq.nmsgs == 0 || rq.nmsgs > I2C_BRIDGE_MAX_MSGS ||
+        size != head + rq.wlen) {
+        (void)std::fprintf(stderr, "bridged: malformed request (%zu bytes)\n", size);
+        return false;
+    }
+    std::memcpy(m, request + sizeof rq, rq.nmsgs * sizeof m[0]);
+
+    i2c_bridge_reply rp{I2C_BRIDGE_REPLY_MAGIC, rq.seq, 0, 0};
+    message msgs[I2C_BRIDGE_MAX_MSGS];
+    unsigned char* wdata = request + head;
+    unsigned char* rdata = reply + sizeof rp;
+    std::size_t wused = 0;
+    std::size_t rused = 0;
+    const int addr = m[0].addr;
+    for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
+        const bool rd = (m[i].flags & I2C_M_RD) != 0;
+        msgs[i] = message{rd, m[i].len, rd ? rdata + rused : wdata + wused};
+        (rd ? rused : wused) += m[i].len;
+        // Plain 7-bit messages to one device, each with its own start: all the core's SMBus
+        // emulation and i2c-dev users send. DMA_SAFE only tells the adapter about the buffer.
+        if ((m[i].flags & ~(I2C_M_RD | I2C_M_STOP | I2C_M_DMA_SAFE)) != 0 || m[i].addr != addr) {
+            rp.status = -EOPNOTSUPP;
+        }
+    }
+    if (wused != rq.wlen || rused > I2C_BRIDGE_MAX_DATA || addr >= address_count) {
+        rp.status = -EOPNOTSUPP;
+    }
+    std::int64_t board_ns = -1;
+    if (rp.status == 0) {
+        catch_up(rq.stamp_ns);
+        board_ns = sim::board().now_ns();
+        rp.status = serve(addr, msgs, rq.nmsgs);
+    }
+    rp.rlen = rp.status >= 0 ? static_cast<std::uint32_t>(rused) : 0;
+    std::memcpy(reply, &rp, sizeof rp);
+    const ssize_t put = write(dev, reply, sizeof rp + rp.rlen);
+    if (put < 0 && errno == ESTALE) {
+        (void)std::fprintf(stderr, "bridged: reply %u came after the adapter gave up\n", rq.seq);
+    } else if (put < 0) {
+        (void)std::fprintf(stderr, "bridged: reply %u: %s\n", rq.seq, std::strerror(errno));
+    }
+    if (ds.verbose) {
+        log_transfer(rq, m, msgs, taken, board_ns, rp.status);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* device = I2C_BRIDGE_DEVICE;
+    const char* fifo = "/run/bridge.ctl";
+    int opt = 0;
+    while ((opt = getopt(argc, argv, "d:c:v")) != -1) {
+        switch (opt) {
+            case 'd':
+                device = optarg;
+                break;
+            case 'c':
+                fifo = optarg;
+                break;
+            case 'v':
+                ds.verbose = true;
+                break;
+            default:
+                (void)std::fprintf(stderr, "usage: bridged [-d DEVICE] [-c FIFO] [-v]\n");
+                return 2;
+        }
+    }
+    (void)std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const int dev = open(device, O_RDWR | O_CLOEXEC);
+    if (dev < 0) {
+        (void)std::fprintf(stderr, "bridged: %s: %s\n", device, std::strerror(errno));
+        return 1;
+    }
+    (void)unlink(fifo);
+    // Opened for writing too, so it never reads as closed between writers.
+    const int ctl = mkfifo(fifo, 0600) == 0 ? open(fifo, O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (ctl < 0) {
+        (void)std::fprintf(stderr, "bridged: %s: %s\n", fifo, std::strerror(errno));
+        return 1;
+    }
+    reset_board();
+    pollfd fds[2] = {{dev, POLLIN, 0}, {ctl, POLLIN, 0}};
+    for (;;) {
+        if (poll(fds, 2, -1) < 0 && errno != EINTR) {
+            return 1;
+        }
+        // Commands first: a script's command is in the FIFO before the transfer it precedes.
+        drain_control(ctl);
+        if ((fds[0].revents & POLLIN) != 0 && !handle_request(dev)) {
+            return 1;
+        }
+    }
+}
