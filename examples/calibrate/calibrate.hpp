@@ -41,8 +41,8 @@ struct range {
 };
 
 struct result {
-    int taken = 0;   // samples read
-    int failed = 0;  // of those, the ones with a failed transfer
+    int taken = 0;        // samples read
+    int failed = 0;       // of those, the ones with a failed transfer
     int first_error = 0;  // errno the first failed sample left (0: none, or none given)
     range x, y;
     int sectors_seen = 0;  // of sector_count, around the centre found

@@ -101,7 +101,7 @@ void command_line::print_usage(std::FILE* out) const {
 int no_magnetometer(const char* name, int error) {
     (void)std::fprintf(stderr,
                        "%s: no magnetometer: %s; run compass-doctor to see what the board has\n",
-                       name, error != 0 ? std::strerror(error) : "it never gave a reading");
+                       name, error != 0 ? std::strerror(error) : "the bus gave no reason");
     return 1;
 }
 
