@@ -2,8 +2,10 @@
 # time because each lands in the source as a literal (a leading 0 would make it octal) and is
 # subtracted in 16-bit arithmetic (anything beyond that range would wrap silently).
 
-# Defines the four offset variables (defaults: the centres measured on the reference board) and
-# stops the configuration on a value that is not a decimal integer from -32768 to 32767.
+# Defines the four offset variables (defaults: the centres measured on the reference board), stops
+# the configuration on a value that is not a decimal integer from -32768 to 32767, and sets
+# COMPASS_OFFSET_DEFINITIONS, the four as NAME=value for target_compile_definitions (the simulated
+# board's default scene and the tests take them from there).
 macro(compass_offsets)
     set(COMPASS_BYPASSMAG_OFFSET_X 30 CACHE STRING "bypassmag hard-iron centre of X, uT (subtracted)")
     set(COMPASS_BYPASSMAG_OFFSET_Y 61 CACHE STRING "bypassmag hard-iron centre of Y, uT (subtracted)")
@@ -17,4 +19,9 @@ macro(compass_offsets)
                                 "leading zeros, e.g. -273 (got '${${_v}}')")
         endif()
     endforeach()
+    set(COMPASS_OFFSET_DEFINITIONS
+        "COMPASS_BYPASSMAG_OFFSET_X=${COMPASS_BYPASSMAG_OFFSET_X}"
+        "COMPASS_BYPASSMAG_OFFSET_Y=${COMPASS_BYPASSMAG_OFFSET_Y}"
+        "COMPASS_DIRECTMAG_OFFSET_X=${COMPASS_DIRECTMAG_OFFSET_X}"
+        "COMPASS_DIRECTMAG_OFFSET_Y=${COMPASS_DIRECTMAG_OFFSET_Y}")
 endmacro()

@@ -11,11 +11,9 @@
 #include "heading.hpp"
 #include "i2cbus/bus.h"
 
-#ifndef COMPASS_BYPASSMAG_OFFSET_X
-#define COMPASS_BYPASSMAG_OFFSET_X 30
-#endif
-#ifndef COMPASS_BYPASSMAG_OFFSET_Y
-#define COMPASS_BYPASSMAG_OFFSET_Y 61
+// The hard-iron centres come from the build (compass/Offsets.cmake), nowhere else.
+#if !defined(COMPASS_BYPASSMAG_OFFSET_X) || !defined(COMPASS_BYPASSMAG_OFFSET_Y)
+#error "build bypassmag with COMPASS_BYPASSMAG_OFFSET_X and _Y defined (compass/Offsets.cmake)"
 #endif
 
 namespace {
@@ -50,19 +48,13 @@ int setup_magneto() {
 }
 
 double get_magneto(int fd) {
-    constexpr int addr[6] = {ak8975::HXL, ak8975::HXH, ak8975::HYL,
-                             ak8975::HYH, ak8975::HZL, ak8975::HZH};
-    wiringPiI2CWriteReg8(fd, ak8975::CNTL, ak8975::CNTL_SINGLE_MEASUREMENT);
-    delay(ak8975::MEASUREMENT_WAIT_MS);
-
-    // A failed read (-1) keeps its low byte, 0xFF.
-    std::uint8_t array[6];
-    for (std::size_t j = 0; j < 6; ++j) {
-        array[j] = static_cast<std::uint8_t>(wiringPiI2CReadReg8(fd, addr[j]));
-    }
+    // Failures are not examined: a failed read counts as the byte 0xFF.
+    ak8975::trigger_and_wait(fd);
+    const devices::data_block data = ak8975::read_data(fd);
     std::int16_t mag[3];
     for (std::size_t i = 0; i < 3; ++i) {
-        mag[i] = compass::ak8975_microtesla(compass::axis_le(array[2 * i], array[2 * i + 1]));
+        mag[i] =
+            compass::ak8975_microtesla(compass::axis_le(data.bytes[2 * i], data.bytes[2 * i + 1]));
     }
     mag[0] = compass::remove_offset(mag[0], offset_x);
     mag[1] = compass::remove_offset(mag[1], offset_y);

@@ -9,11 +9,9 @@
 #include "heading.hpp"
 #include "i2cbus/bus.h"
 
-#ifndef COMPASS_DIRECTMAG_OFFSET_X
-#define COMPASS_DIRECTMAG_OFFSET_X 4
-#endif
-#ifndef COMPASS_DIRECTMAG_OFFSET_Y
-#define COMPASS_DIRECTMAG_OFFSET_Y (-273)
+// The hard-iron centres come from the build (compass/Offsets.cmake), nowhere else.
+#if !defined(COMPASS_DIRECTMAG_OFFSET_X) || !defined(COMPASS_DIRECTMAG_OFFSET_Y)
+#error "build directmag with COMPASS_DIRECTMAG_OFFSET_X and _Y defined (compass/Offsets.cmake)"
 #endif
 
 namespace {
@@ -33,25 +31,17 @@ int setup_magneto() {
     if ((wiringPiI2CReadReg8(fd, hmc5883l::IRA) & 0xFF) == hmc5883l::IRA_VALUE) {
         std::puts("Found magneto DIRECTMAG.");
     }
-    wiringPiI2CWriteReg8(
-        fd, hmc5883l::CRA,
-        hmc5883l::CRA_MA_2_SAMPLES | hmc5883l::CRA_DO_75_HZ | hmc5883l::CRA_MS_NORMAL);
-    wiringPiI2CWriteReg8(fd, hmc5883l::MR, hmc5883l::MR_CONTINUOUS);
+    hmc5883l::set_up(fd);
     return fd;
 }
 
 double get_magneto(int fd) {
     // Continuous mode: the output registers always hold the latest sample, no trigger, no wait.
-    constexpr int addr[6] = {hmc5883l::DXRA, hmc5883l::DXRB, hmc5883l::DZRA,
-                             hmc5883l::DZRB, hmc5883l::DYRA, hmc5883l::DYRB};
-    // A failed read (-1) keeps its low byte, 0xFF.
-    std::uint8_t array[6];
-    for (std::size_t j = 0; j < 6; ++j) {
-        array[j] = static_cast<std::uint8_t>(wiringPiI2CReadReg8(fd, addr[j]));
-    }
+    // Failures are not examined: a failed read counts as the byte 0xFF.
+    const devices::data_block data = hmc5883l::read_data(fd);
     std::int16_t mag[3];  // X, Z, Y
     for (std::size_t i = 0; i < 3; ++i) {
-        mag[i] = compass::axis_be(array[2 * i], array[2 * i + 1]);
+        mag[i] = compass::axis_be(data.bytes[2 * i], data.bytes[2 * i + 1]);
     }
     mag[0] = compass::remove_offset(mag[0], offset_x);
     mag[2] = compass::remove_offset(mag[2], offset_y);

@@ -37,8 +37,8 @@ wait $server
 
 for module in bypassmag directmag; do
     echo "=== $module on the simulated board, turning through a full circle"
-    $build/examples/heading_monitor/heading_monitor_$module --simulate-turn --count 13 --pace-ms 100
+    $build/examples/sim/compass-monitor-$module --simulate-turn --count 13 --pace-ms 100
 done
 
 echo "=== calibration helper on the simulated board (it turns the board itself)"
-$build/examples/calibrate/calibrate directmag --simulate-turn
+$build/examples/sim/compass-calibrate directmag --simulate-turn

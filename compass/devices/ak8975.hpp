@@ -1,6 +1,9 @@
 // AKM AK8975 magnetometer behind the motion sensor's bypass: single measurements on demand,
-// little-endian data, 0.3 uT per count.
+// little-endian data, 0.3 uT per count. Register map and the sequences the kit sends it.
 #pragma once
+
+#include "data_block.hpp"
+#include "i2cbus/bus.h"
 
 namespace ak8975 {
 constexpr int ADDRESS = 0x0C;
@@ -14,5 +17,20 @@ constexpr int HZL = 0x07;
 constexpr int HZH = 0x08;
 constexpr int CNTL = 0x0A;
 constexpr int CNTL_SINGLE_MEASUREMENT = 0x01;
-constexpr unsigned MEASUREMENT_WAIT_MS = 8;  // longest single-measurement time is 7.3 ms
+// A single measurement takes 7.3 ms typically and 9 ms at most: this wait covers the typical part
+// only, a slow one may still be measuring when the data registers are read.
+constexpr unsigned MEASUREMENT_WAIT_MS = 8;
+
+// Starts one measurement and waits for it; false when the trigger was not accepted (the wait runs
+// all the same).
+inline bool trigger_and_wait(int fd) {
+    const bool ok = wiringPiI2CWriteReg8(fd, CNTL, CNTL_SINGLE_MEASUREMENT) >= 0;
+    delay(MEASUREMENT_WAIT_MS);
+    return ok;
+}
+
+// The measurement's six data registers, HXL to HZH.
+inline devices::data_block read_data(int fd) {
+    return devices::read_data_block(fd, HXL);
+}
 }  // namespace ak8975

@@ -18,11 +18,13 @@ constexpr int WHO_AM_I_VALUE = 0x68;
 constexpr unsigned RESET_PAUSE_MS = 100;
 
 // Resets the part, wakes it (internal clock, temperature sensor off) and switches the I2C bypass
-// on, so that the magnetometer behind it answers on the main bus. Results are not examined.
-inline void reset_and_open_bypass(int fd) {
-    wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_DEVICE_RESET);
+// on, so that the magnetometer behind it answers on the main bus. Every write is sent whatever
+// the earlier ones gave; false when one was not accepted.
+inline bool reset_and_open_bypass(int fd) {
+    const bool reset = wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_DEVICE_RESET) >= 0;
     delay(RESET_PAUSE_MS);
-    wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_TEMP_DIS);
-    wiringPiI2CWriteReg8(fd, INT_PIN_CFG, INT_PIN_CFG_I2C_BYPASS_EN);
+    const bool wake = wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_TEMP_DIS) >= 0;
+    const bool bypass = wiringPiI2CWriteReg8(fd, INT_PIN_CFG, INT_PIN_CFG_I2C_BYPASS_EN) >= 0;
+    return reset && wake && bypass;
 }
 }  // namespace mpu6050

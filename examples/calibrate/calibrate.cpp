@@ -2,6 +2,7 @@
 // four bus calls, with the same set-up and data registers as the compass modules.
 #include "calibrate.hpp"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -9,41 +10,11 @@
 #include "devices/ak8975.hpp"
 #include "devices/hmc5883l.hpp"
 #include "devices/mpu6050.hpp"
+#include "heading.hpp"
 #include "i2cbus/bus.h"
 
 namespace calibrate {
 namespace {
-
-// The bypass magnetometer's scale as the module applies it: 0.3 uT per count.
-constexpr int ut_per_count_num = 3;
-constexpr int ut_per_count_den = 10;
-
-// The stand-alone part's first continuous sample lands two output periods (26.7 ms at 75 Hz) after
-// the mode write; until then its data registers hold the power-up measurement, taken wherever the
-// board stood then, which is no sample of this turn.
-constexpr unsigned first_sample_wait_ms = 27;
-
-constexpr int data_registers = 6;
-
-bool read_block(int fd, int first, std::uint8_t (&bytes)[data_registers]) {
-    for (int j = 0; j < data_registers; ++j) {
-        const int v = wiringPiI2CReadReg8(fd, first + j);
-        if (v < 0) {
-            return false;
-        }
-        bytes[j] = static_cast<std::uint8_t>(v);
-    }
-    return true;
-}
-
-int s16(std::uint8_t high, std::uint8_t low) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>((high << 8) | low));
-}
-
-// Same truncation toward zero as the module's counts x 0.3.
-int ak8975_microtesla(int counts) {
-    return counts * ut_per_count_num / ut_per_count_den;
-}
 
 void report_open(std::FILE* log, const char* what, int fd) {
     if (log != nullptr) {
@@ -58,9 +29,18 @@ void report_identity(std::FILE* log, const char* what, int got, int expected) {
     }
 }
 
-int setup_bypass(std::FILE* log) {
-    const int mpu = wiringPiI2CSetup(mpu6050::ADDRESS);
-    report_open(log, "motion sensor 0x68", mpu);
+// Opens addr; on failure keeps the bus call's errno in error (before the log can change it).
+int open_device(int addr, std::FILE* log, const char* what, int* error) {
+    const int fd = wiringPiI2CSetup(addr);
+    if (fd < 0 && error != nullptr) {
+        *error = errno;
+    }
+    report_open(log, what, fd);
+    return fd;
+}
+
+int setup_bypass(std::FILE* log, int* error) {
+    const int mpu = open_device(mpu6050::ADDRESS, log, "motion sensor 0x68", error);
     if (mpu < 0) {
         return -1;
     }
@@ -68,8 +48,7 @@ int setup_bypass(std::FILE* log) {
                     mpu6050::WHO_AM_I_VALUE);
     mpu6050::reset_and_open_bypass(mpu);
 
-    const int fd = wiringPiI2CSetup(ak8975::ADDRESS);
-    report_open(log, "magnetometer 0x0C", fd);
+    const int fd = open_device(ak8975::ADDRESS, log, "magnetometer 0x0C", error);
     if (fd >= 0) {
         report_identity(log, "magnetometer", wiringPiI2CReadReg8(fd, ak8975::WIA),
                         ak8975::WIA_VALUE);
@@ -77,19 +56,17 @@ int setup_bypass(std::FILE* log) {
     return fd;
 }
 
-int setup_direct(std::FILE* log) {
-    const int fd = wiringPiI2CSetup(hmc5883l::ADDRESS);
-    report_open(log, "magnetometer 0x1E", fd);
+int setup_direct(std::FILE* log, int* error) {
+    const int fd = open_device(hmc5883l::ADDRESS, log, "magnetometer 0x1E", error);
     if (fd < 0) {
         return -1;
     }
     report_identity(log, "magnetometer", wiringPiI2CReadReg8(fd, hmc5883l::IRA),
                     hmc5883l::IRA_VALUE);
-    wiringPiI2CWriteReg8(
-        fd, hmc5883l::CRA,
-        hmc5883l::CRA_MA_2_SAMPLES | hmc5883l::CRA_DO_75_HZ | hmc5883l::CRA_MS_NORMAL);
-    wiringPiI2CWriteReg8(fd, hmc5883l::MR, hmc5883l::MR_CONTINUOUS);
-    delay(first_sample_wait_ms);
+    hmc5883l::set_up(fd);
+    // Until the first continuous sample the data registers hold the power-up measurement, taken
+    // wherever the board stood then, which is no sample of this turn.
+    delay(hmc5883l::FIRST_SAMPLE_WAIT_MS);
     return fd;
 }
 
@@ -110,30 +87,27 @@ bool parse_module(const char* text, module& m) {
     return true;
 }
 
-int setup(module m, std::FILE* log) {
-    return m == module::bypassmag ? setup_bypass(log) : setup_direct(log);
+int setup(module m, std::FILE* log, int* error) {
+    return m == module::bypassmag ? setup_bypass(log, error) : setup_direct(log, error);
+}
+
+unsigned measurement_wait_ms(module m) {
+    return m == module::bypassmag ? ak8975::MEASUREMENT_WAIT_MS : 0U;
 }
 
 bool read_pair(module m, int fd, pair& out) {
-    std::uint8_t b[data_registers] = {};
+    // The module's own sequences and conversions, up to the offsets it removes.
     if (m == module::bypassmag) {
-        if (wiringPiI2CWriteReg8(fd, ak8975::CNTL, ak8975::CNTL_SINGLE_MEASUREMENT) < 0) {
-            return false;
-        }
-        delay(ak8975::MEASUREMENT_WAIT_MS);
-        if (!read_block(fd, ak8975::HXL, b)) {
-            return false;
-        }
-        out.x = ak8975_microtesla(s16(b[1], b[0]));
-        out.y = ak8975_microtesla(s16(b[3], b[2]));
-    } else {
-        if (!read_block(fd, hmc5883l::DXRA, b)) {
-            return false;
-        }
-        out.x = s16(b[0], b[1]);
-        out.y = s16(b[4], b[5]);  // registers 0x07-0x08; 0x05-0x06 hold Z
+        const bool triggered = ak8975::trigger_and_wait(fd);
+        const devices::data_block d = ak8975::read_data(fd);
+        out.x = compass::ak8975_microtesla(compass::axis_le(d.bytes[0], d.bytes[1]));
+        out.y = compass::ak8975_microtesla(compass::axis_le(d.bytes[2], d.bytes[3]));
+        return triggered && !d.failed;
     }
-    return true;
+    const devices::data_block d = hmc5883l::read_data(fd);
+    out.x = compass::axis_be(d.bytes[0], d.bytes[1]);
+    out.y = compass::axis_be(d.bytes[4], d.bytes[5]);  // registers 0x07-0x08; 0x05-0x06 hold Z
+    return !d.failed;
 }
 
 int range::centre() const {
@@ -149,6 +123,7 @@ void tracker::add(const pair& p) {
 result tracker::finish() const {
     result r;
     r.failed = failed_;
+    r.first_error = first_error_;
     r.taken = static_cast<int>(samples_.size()) + failed_;
     if (samples_.empty()) {
         return r;
@@ -187,10 +162,11 @@ result run(module m, int fd, const options& opt, before_sample hook, void* conte
         }
         delay(opt.pace_ms);
         pair p;
+        errno = 0;
         if (read_pair(m, fd, p)) {
             t.add(p);
         } else {
-            t.add_failure();
+            t.add_failure(errno);
         }
     }
     return t.finish();

@@ -22,8 +22,12 @@ struct pair {
 };
 
 // Opens the magnetometer and sets it (and, for bypassmag, the motion sensor) up with the module's
-// own register writes. Returns the magnetometer's handle, or -1 when a device did not open.
-int setup(module m, std::FILE* log);
+// own register writes. Returns the magnetometer's handle, or -1 when a device did not open (error,
+// when given, then holds the errno of the failed open).
+int setup(module m, std::FILE* log, int* error = nullptr);
+
+// How long one sample waits for its measurement, besides the pace.
+unsigned measurement_wait_ms(module m);
 
 // One sample; false when a transfer failed (the sample is then not used).
 bool read_pair(module m, int fd, pair& out);
@@ -37,8 +41,9 @@ struct range {
 };
 
 struct result {
-    int taken = 0;   // samples read
-    int failed = 0;  // of those, the ones with a failed transfer
+    int taken = 0;        // samples read
+    int failed = 0;       // of those, the ones with a failed transfer
+    int first_error = 0;  // errno the first failed sample left (0: none, or none given)
     range x, y;
     int sectors_seen = 0;  // of sector_count, around the centre found
     static constexpr int sector_count = 36;
@@ -48,12 +53,16 @@ struct result {
 class tracker {
   public:
     void add(const pair& p);
-    void add_failure() { ++failed_; }
+    void add_failure(int error = 0) {
+        first_error_ = failed_ == 0 ? error : first_error_;
+        ++failed_;
+    }
     result finish() const;
 
   private:
     std::vector<pair> samples_;
     int failed_ = 0;
+    int first_error_ = 0;
 };
 
 struct options {

@@ -11,12 +11,14 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+
+#include "options.hpp"
 
 namespace {
 
-constexpr const char* kName = "echo_server";
+// The name messages give: the program's basename.
+const char* g_name = "echo_server";
 constexpr unsigned short kDefaultPort = 5035;
 // Large enough for any UDP datagram, so nothing is cut on the way back.
 constexpr std::size_t kMaxDatagram = 65535;
@@ -30,25 +32,15 @@ extern "C" void on_stop_signal(int /*signo*/) {
 }
 
 int fail(const char* what) {
-    (void)std::fprintf(stderr, "%s: %s: %s\n", kName, what, std::strerror(errno));
+    (void)std::fprintf(stderr, "%s: %s: %s\n", g_name, what, std::strerror(errno));
     return 1;
 }
 
-int usage() {
-    (void)std::fprintf(stderr, "usage: %s [-p port] [-n datagrams] [-t seconds]\n", kName);
-    return 2;
-}
-
-// A whole non-negative decimal number no larger than max, or -1.
-long parse_count(const char* text, long max) {
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || value < 0 || value > max) {
-        return -1;
-    }
-    return value;
-}
+constexpr const char* kUsage =
+    "[-p port] [-n datagrams] [-t seconds]\n"
+    "  -p port        UDP port on 127.0.0.1 (default 5035)\n"
+    "  -n datagrams   stop after echoing this many (default 0: no bound)\n"
+    "  -t seconds     stop after this long (default 0: no bound)\n";
 
 long long now_ms() {
     timespec ts{};
@@ -59,30 +51,19 @@ long long now_ms() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tool::command_line cl(argc, argv, g_name, kUsage);
+    g_name = cl.name();
     long port = kDefaultPort;
     long count = 0;    // 0: no bound
     long seconds = 0;  // 0: no bound
-    int opt = 0;
-    while ((opt = getopt(argc, argv, "p:n:t:")) != -1) {
-        switch (opt) {
-            case 'p':
-                port = parse_count(optarg, 65535);
-                break;
-            case 'n':
-                count = parse_count(optarg, 1000000000L);
-                break;
-            case 't':
-                seconds = parse_count(optarg, 86400L * 365);
-                break;
-            default:
-                return usage();
-        }
-        if (port <= 0 || count < 0 || seconds < 0) {
-            return usage();
+    while (cl.more()) {
+        if (!cl.integer("-p", 1, 65535, port) && !cl.integer("-n", 0, 1000000000L, count) &&
+            !cl.integer("-t", 0, 86400L * 365, seconds)) {
+            cl.unknown();
         }
     }
-    if (optind != argc) {
-        return usage();
+    if (cl.stopped()) {
+        return cl.exit_status();
     }
 
     struct sigaction stop {};
@@ -104,7 +85,7 @@ int main(int argc, char** argv) {
     if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         return fail("bind");
     }
-    (void)std::printf("%s: echoing on 127.0.0.1:%ld\n", kName, port);
+    (void)std::printf("%s: echoing on 127.0.0.1:%ld\n", g_name, port);
     (void)std::fflush(stdout);
 
     static char buf[kMaxDatagram];

@@ -1,15 +1,15 @@
 // Heading monitor core: a plain compass host that sets the module up once and prints one reading
-// per line at a fixed pace. Knows nothing of the simulated board.
+// per line at a fixed pace, optionally turning the board through a full circle over the run.
 #pragma once
 
 struct monitor_options {
     unsigned pace_ms = 100;  // wait before each reading
     int count = 10;          // readings to take
+    bool turn = false;       // turn the board (tool::turn_board_to) and print its yaw too
 };
 
-// Called before reading number index (0-based) of count; returns a yaw in degrees to print beside
-// the heading. A host on real hardware passes no hook.
-using before_reading_hook = double (*)(int index, int count);
-
-// Runs the monitor; returns the process exit status.
-int run_monitor(const monitor_options& options, before_reading_hook hook);
+// Runs the monitor; returns the process exit status. A dead sensor gives no headings: no handle
+// from set-up, or a first reading with a failed transfer, ends it with status 1 and a "no
+// magnetometer" line on stderr. A later reading with a failed transfer is printed all the same,
+// after a warning line on stderr.
+int run_monitor(const char* name, const monitor_options& options);

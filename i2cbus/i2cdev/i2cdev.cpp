@@ -1,5 +1,6 @@
 // The four bus calls over the Linux I2C character device /dev/i2c-N, with wiringPi's meaning:
 // a handle is the open file descriptor bound to one slave address, registers go as SMBus byte data.
+// A failed call leaves errno as the kernel set it.
 #include "i2cbus/bus.h"
 
 #include <cerrno>
@@ -45,7 +46,10 @@ KIT_BUS_API int wiringPiI2CSetup(int devId) {
     }
     // The kernel checks the address range (7 bits); the value goes as the ioctl's unsigned long.
     if (ioctl(fd, I2C_SLAVE, static_cast<unsigned long>(devId)) < 0) {
+        // errno stays the kernel's reason (EBUSY: a driver owns the address), whatever close does.
+        const int reason = errno;
         close(fd);
+        errno = reason;
         return -1;
     }
     return fd;

@@ -21,7 +21,7 @@ void give_offset(int x, int y) {
     sim::board().bypass_offset(x, y, 11.0);
 }
 void give_default_offset() {
-    sim::board().bypass_offset(30.0, 61.0, 0.0);
+    sim::board().bypass_offset(COMPASS_BYPASSMAG_OFFSET_X, COMPASS_BYPASSMAG_OFFSET_Y, 0.0);
 }
 #else
 constexpr calibrate::module tested = calibrate::module::directmag;
@@ -30,7 +30,7 @@ void give_offset(int x, int y) {
     sim::board().standalone_offset(x, y, -35);
 }
 void give_default_offset() {
-    sim::board().standalone_offset(4, -273, 0);
+    sim::board().standalone_offset(COMPASS_DIRECTMAG_OFFSET_X, COMPASS_DIRECTMAG_OFFSET_Y, 0);
 }
 #endif
 

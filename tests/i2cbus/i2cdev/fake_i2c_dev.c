@@ -80,11 +80,14 @@ int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 int close(int fd) {
     int i = device_index(fd);
-    if (i >= 0) {
-        record(FAKE_CLOSE, fd);
-        devices[i] = devices[--fake_ndevices];
+    if (i < 0) {
+        return (int)syscall(SYS_close, fd);
     }
-    return (int)syscall(SYS_close, fd);
+    record(FAKE_CLOSE, fd);
+    devices[i] = devices[--fake_ndevices];
+    int r = (int)syscall(SYS_close, fd);
+    errno = EINTR; /* a successful call may change errno: make it show when a caller relies on it */
+    return r;
 }
 
 int ioctl(int fd, unsigned long request, ...) {

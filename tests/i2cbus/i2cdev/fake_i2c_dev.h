@@ -1,6 +1,6 @@
 /* Test double of the kernel side of /dev/i2c-N: the test program defines open, open64, close, ioctl
  * and nanosleep itself, so the i2c-dev backend linked into it talks to this instead of the kernel.
- */
+ * Closing a fake descriptor leaves errno changed, as any successful call may. */
 #ifndef FAKE_I2C_DEV_H
 #define FAKE_I2C_DEV_H
 

@@ -46,17 +46,31 @@ TEST_F(I2cdev, SetupOpensTheBusReadWriteAndSelectsTheSlave) {
     EXPECT_EQ(fake_ndevices, 2);  // both handles stay open
 }
 
-TEST_F(I2cdev, SetupFailuresGiveMinusOneAndLeakNothing) {
-    fake.open_errno = ENOENT;
-    EXPECT_EQ(wiringPiI2CSetup(0x0C), -1);
-    EXPECT_EQ(fake_ncalls, 1);
-    fake_reset();
-    fake.slave_errno = EBUSY;  // a kernel driver owns the address
-    EXPECT_EQ(wiringPiI2CSetup(0x0C), -1);
-    ASSERT_EQ(fake_ncalls, 3);
-    EXPECT_EQ(fake_calls[2].kind, FAKE_CLOSE);
-    EXPECT_EQ(fake_calls[2].fd, fake_calls[0].fd);
-    EXPECT_EQ(fake_ndevices, 0);
+TEST_F(I2cdev, SetupFailuresGiveMinusOneTheKernelsErrnoAndLeakNothing) {
+    const struct {
+        int open_errno, slave_errno;
+    } cases[] = {
+        {ENOENT, 0},  // no such bus
+        {EACCES, 0},  // not in the i2c group
+        {0, EBUSY},   // a kernel driver owns the address
+        {0, ENXIO},
+    };
+    for (const auto& c : cases) {
+        fake_reset();
+        fake.open_errno = c.open_errno;
+        fake.slave_errno = c.slave_errno;
+        errno = 0;
+        EXPECT_EQ(wiringPiI2CSetup(0x0C), -1);
+        EXPECT_EQ(errno, c.open_errno + c.slave_errno);
+        EXPECT_EQ(fake_ndevices, 0);
+        if (c.open_errno != 0) {
+            EXPECT_EQ(fake_ncalls, 1);
+        } else {
+            ASSERT_EQ(fake_ncalls, 3);
+            EXPECT_EQ(fake_calls[2].kind, FAKE_CLOSE);
+            EXPECT_EQ(fake_calls[2].fd, fake_calls[0].fd);
+        }
+    }
 }
 
 TEST_F(I2cdev, RegistersGoAsSmbusByteDataTransfers) {
@@ -82,13 +96,17 @@ TEST_F(I2cdev, RegistersGoAsSmbusByteDataTransfers) {
     }
 }
 
-TEST_F(I2cdev, FailedTransfersGiveMinusOne) {
+TEST_F(I2cdev, FailedTransfersGiveMinusOneAndTheKernelsErrno) {
     const int fd = wiringPiI2CSetup(0x0C);
     for (const int err : {EREMOTEIO, ENXIO, ETIMEDOUT, EIO}) {
         fake.smbus_errno = err;
         fake.read_byte = 0x5A;  // must not leak through as a value
+        errno = 0;
         EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x03), -1) << err;
+        EXPECT_EQ(errno, err);
+        errno = 0;
         EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x0A, 0x01), -1) << err;
+        EXPECT_EQ(errno, err);
     }
     // A handle from a failed setup makes the kernel refuse; the backend passes that on.
     fake.smbus_errno = 0;
