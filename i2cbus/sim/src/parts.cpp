@@ -38,6 +38,8 @@ constexpr variant variants[] = {
     {part::hmc5883l, [](parts& s) -> device* { return &s.hmc; }, no_gate, as_is},
     {part::hmc5883l_clone, [](parts& s) -> device* { return &s.hmc_clone; }, no_gate, as_is},
     {part::ds3231, [](parts& s) -> device* { return &s.rtc; }, no_gate, as_is},
+    {part::qmc5883l, [](parts& s) -> device* { return &s.qmc_l; }, no_gate, as_is},
+    {part::qmc5883p, [](parts& s) -> device* { return &s.qmc_p; }, no_gate, as_is},
 };
 
 const variant* find(part p) {
@@ -62,6 +64,8 @@ void parts::power_on() {
     hmc.first_sample_ns(-1);
     hmc.reset();
     hmc_clone.reset();
+    qmc_l.reset();
+    qmc_p.reset();
     rtc.reset();
 }
 

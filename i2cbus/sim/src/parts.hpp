@@ -6,6 +6,8 @@
 #include "bus.hpp"
 #include "hmc5883l.hpp"
 #include "mpu6050.hpp"
+#include "qmc5883l.hpp"
+#include "qmc5883p.hpp"
 #include "register_file.hpp"
 #include "sim/board.hpp"
 
@@ -17,6 +19,8 @@ struct parts {
     hmc5883l_model hmc;
     register_file_model hmc_clone{hmc5883l_clone::power_on, sizeof hmc5883l_clone::power_on, false,
                                   0};
+    qmc5883l_model qmc_l;
+    qmc5883p_model qmc_p;
     register_file_model rtc{ds3231::power_on, sizeof ds3231::power_on, true, ds3231::TEMP_MSB};
 
     // Properties of the parts back to the board's defaults, and every model to power-on.
