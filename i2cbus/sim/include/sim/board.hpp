@@ -82,10 +82,11 @@ inline constexpr std::size_t log_capacity = std::size_t{1} << 16;
 // board() and any copy of it are interchangeable.
 class SIM_API board_t {
   public:
-    // Back to a board powered up and settled, as a program finds it: default scene and timing,
-    // no faults, empty log, clock at 0, no open handles, logging on. The stand-alone
-    // magnetometer holds its power-up measurement, taken of the scene as set before the first
-    // bus call.
+    // Back to a board powered up and settled, as a program finds it (the scene "sound"): the
+    // MPU-6050 at 0x68 with the AK8975 behind its bypass at 0x0C, the HMC5883L at 0x1E, default
+    // scene and timing, no faults, empty log, clock at 0, no open handles, logging on. The
+    // stand-alone magnetometer holds its power-up measurement, taken of the scene as set before the
+    // first bus call.
     board_t& reset();
 
     // --- The parts -------------------------------------------------------------------------
@@ -93,6 +94,7 @@ class SIM_API board_t {
     // the gate of the part at that address (the motion sensor's bypass) and answers only while
     // the gate is open. A family's model leaves the address it had.
     board_t& fit(int addr, part p, int behind = -1);
+    // What was fitted at addr; part::none when empty.
     part fitted(int addr) const;
 
     // --- The scene -------------------------------------------------------------------------
