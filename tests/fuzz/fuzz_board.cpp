@@ -1,5 +1,6 @@
 // Fuzz target: the simulated board driven by arbitrary sequences of the four bus calls and
-// back-door settings. Each step is an opcode byte and its argument bytes; the calls' results stay
+// back-door settings (every fault of the fault table among them), message-level transfers and
+// named scenes. Each step is an opcode byte and its argument bytes; the calls' results stay
 // within what the bus header promises, the clock never runs backwards between resets, the log
 // stays within its capacity and records each logged call with the result it returned.
 #include <cstddef>
@@ -8,6 +9,7 @@
 
 #include "i2cbus/bus.h"
 #include "sim/board.hpp"
+#include "sim/faults.hpp"
 
 namespace {
 
@@ -24,9 +26,10 @@ int s16(args a) {
     return static_cast<std::int16_t>(a[0] << 8 | a[1]);
 }
 int addr(std::uint8_t b) {
-    constexpr int parts[] = {sim::motion_sensor_addr, sim::bypass_mag_addr,
-                             sim::standalone_mag_addr};
-    return b < 192 ? parts[b % 3] : b - 192;  // 0..63 otherwise
+    constexpr int parts[] = {sim::motion_sensor_addr,  sim::bypass_mag_addr,
+                             sim::standalone_mag_addr, sim::motion_sensor_alt_addr,
+                             sim::qmc5883l_addr,       sim::qmc5883p_addr};
+    return b < 192 ? parts[b % 6] : b - 192;  // 0..63 otherwise
 }
 
 // The handles setup has handed out since the last reset; calls pick one of them, or a stray one.
@@ -50,23 +53,43 @@ constexpr setting settings[] = {
     {6, [](args a) { sim::board().standalone_offset(s16(a), s16(a + 2), s16(a + 4)); }},
     {2, [](args a) { sim::board().noise(a[0] / 16.0, a[1]); }},
     {2, [](args a) { sim::board().conversion_time_us((a[0] << 8 | a[1]) - 1000); }},
-    {1, [](args a) { sim::board().bus_missing(a[0] & 1); }},
-    {2, [](args a) { sim::board().absent(addr(a[0]), a[1] & 1); }},
-    {3, [](args a) { sim::board().nack_register(addr(a[0]), a[1], a[2] & 1); }},
-    {1, [](args a) { sim::board().nack_transfer(a[0] % 8); }},
-    {1, [](args a) { sim::board().stall_conversion(a[0] & 1); }},
-    {3, [](args a) { sim::board().force(addr(a[0]), a[1], a[2]); }},
-    {2, [](args a) { sim::board().unforce(addr(a[0]), a[1]); }},
     {1, [](args a) { sim::board().logging(a[0] & 1); }},
     {0, [](args) { sim::board().clear_log(); }},
     {2, [](args a) { check(sim::board().peek(addr(a[0]), a[1]) >= -1); }},
     {3, [](args a) { sim::board().asa(a[0], a[1], a[2]); }},
     {2, [](args a) { sim::board().motion_reset_time_us((a[0] << 8 | a[1]) * 4); }},
     {2, [](args a) { sim::board().first_sample_us((a[0] << 8 | a[1]) - 1000); }},
-    {2, [](args a) { sim::board().kernel_driver(addr(a[0]), a[1] & 1); }},
     {1, [](args a) { sim::board().handle_base(a[0]); }},
+    {2,
+     [](args a) { sim::board().fit(addr(a[0]), static_cast<sim::part>(a[1] % 12), addr(a[1])); }},
+    {1, [](args a) { (void)sim::apply_scene(sim::scene_name(a[0] % 12)); }},
+    {2,
+     [](args a) { sim::board().advance_to_ns(sim::board().now_ns() + (a[0] << 8 | a[1]) * 1000); }},
+    {4,
+     [](args a) {
+         // [write a[1] bytes][read a[2] bytes] or one of them, the bytes from a[3] on.
+         std::uint8_t out[8] = {a[3], a[3], a[3], a[3], a[3], a[3], a[3], a[3]};
+         std::uint8_t in[8] = {};
+         sim::message msgs[] = {{false, out, a[1] % 9U}, {true, in, a[2] % 9U}};
+         const std::size_t first = (a[2] & 0x80) != 0 ? 1 : 0;
+         const std::size_t n = (a[1] & 0x80) != 0 ? 1 : 2 - first;
+         const int r = sim::board().i2c_transfer(addr(a[0]), msgs + first, n);
+         check(r == static_cast<int>(n) || (r < 0 && r >= -4095));
+     }},
+// Every fault of the table, with arguments of its shape.
+#define FUZZ_flag(name) {1, [](args a) { sim::board().name(a[0] & 1); }},
+#define FUZZ_per_address(name) {2, [](args a) { sim::board().name(addr(a[0]), a[1] & 1); }},
+#define FUZZ_per_register(name) {3, [](args a) { sim::board().name(addr(a[0]), a[1], a[2] & 1); }},
+#define FUZZ_countdown(name) {1, [](args a) { sim::board().name(a[0] % 8); }},
+#define FUZZ_register_value(name)                                   \
+    {3, [](args a) { sim::board().name(addr(a[0]), a[1], a[2]); }}, \
+        {2, [](args a) { sim::board().un##name(addr(a[0]), a[1]); }},
+#define FUZZ_FAULT(name, shape) FUZZ_##shape(name)
+    SIM_FAULTS(FUZZ_FAULT)
+#undef FUZZ_FAULT
 };
 constexpr std::size_t setting_count = sizeof settings / sizeof settings[0];
+constexpr std::size_t scene_setting = 15;  // apply_scene resets the board
 
 // The four calls; opcodes below 4 pick one of them, the rest a setting.
 enum call : std::uint8_t { call_setup, call_read, call_write, call_delay, call_count };
@@ -129,7 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             default:
                 settings[choice - call_count].apply(a);
-                if (choice == call_count) {  // reset: a fresh board
+                if (choice == call_count ||
+                    choice == call_count + scene_setting) {  // a fresh board
                     handle_count = 0;
                     last_ns = 0;
                 }

@@ -1,18 +1,23 @@
-// Model of the AKM AK8975: single and self-test measurements with their conversion time,
-// DRDY/DERR/HOFL status, and the fuse ROM.
+// Model of the AKM AK8975 and AK8963: single and self-test measurements with their conversion
+// time, DRDY/DERR/HOFL status, and the fuse ROM; the AK8963's output width and soft reset.
 //
-// From the datasheet (MS1187-E): a CNTL write initialises ST1, the data registers and ST2
-// (02H to 09H); a measurement takes 7.3 ms typical, 9 ms at most; HOFL is set when
-// |X|+|Y|+|Z| >= 2400 uT; each axis measures with the sensitivity its fuse-ROM value ASA trims, so
-// a host gets the field as H x ((ASA - 128) x 0.5 / 128 + 1).
+// From the datasheets (AK8975 MS1187-E, AK8963 MS1356-E): a CNTL write initialises ST1, the data
+// registers and ST2 (02H to 09H); a measurement takes 7.3 ms typical, 9 ms at most on the AK8975;
+// HOFL is set when |X|+|Y|+|Z| >= 2400 uT (AK8963: 4912 uT); each axis measures with the
+// sensitivity its fuse-ROM value ASA trims, so a host gets the field as
+// H x ((ASA - 128) x 0.5 / 128 + 1). On the AK8963 CNTL1 bit 4 (BIT) picks 14-bit output at
+// 0.6 uT or 16-bit at 0.15 uT per count, ST2 BITM tells which one a sample has, and CNTL2 SRST
+// resets every register; I2CDIS disables the interface only when written 00011011.
 //
-// Where the datasheet is vague or silent the model assumes:
+// Where the datasheets are vague or silent the model assumes:
 // - Data read while a measurement runs is "indefinite": the model returns the initialised zeros,
-//   never the previous sample, and sets DERR (cleared by reading ST2).
+//   never the previous sample, and on the AK8975 sets DERR (cleared by reading ST2).
 // - INFO reads 0x00; the fuse ROM reads 0x00 outside fuse-ROM access mode.
 // - Any CNTL write takes effect at once, also without passing through power-down first; a
-//   single-measurement write during a conversion restarts it; unknown modes act as power-down.
-// - An axis beyond the 13-bit range reads its limit and sets HOFL too.
+//   single-measurement write during a conversion restarts it; unknown modes, and the AK8963's
+//   continuous and external-trigger modes (no caller uses them), act as power-down.
+// - The AK8963 takes the conversion time the board sets for the part behind the bypass.
+// - An axis beyond the output range reads its limit and sets HOFL too.
 // - Writes to read-only and test registers (TS1, TS2) are acknowledged and ignored.
 // - Registers past ASAZ read 0x00 and ignore writes.
 // - The self-test result is the internal test field alone (ambient field left out).
@@ -25,8 +30,9 @@ namespace sim::detail {
 using namespace ak8975;
 
 namespace {
-// Internal field of the self-test, in counts: well inside the datasheet's pass window.
-constexpr int self_test_counts[3] = {12, -20, -500};
+// Internal field of the self-test in uT: well inside both datasheets' pass windows at every
+// output width (AK8975: 12, -20, -500 counts).
+constexpr double self_test_ut[3] = {3.6, -6.0, -150.0};
 
 bool is_data(std::uint8_t reg) {
     return reg >= HXL && reg <= HZH;
@@ -42,6 +48,7 @@ void ak8975_model::reset() {
     regs_[ASAY] = asa_[1];
     regs_[ASAZ] = asa_[2];
     measuring_ = false;
+    i2c_disabled_ = false;
     done_at_ = 0;
 }
 
@@ -51,19 +58,28 @@ void ak8975_model::fuse_rom(std::uint8_t asax, std::uint8_t asay, std::uint8_t a
     asa_[2] = regs_[ASAZ] = asaz;
 }
 
-void ak8975_model::advance(std::int64_t now, scene& world, bool stalled) {
-    if (measuring_ && !stalled && now >= done_at_) {
+bool ak8975_model::acknowledges(std::int64_t now_ns) const {
+    (void)now_ns;
+    return !i2c_disabled_;
+}
+
+void ak8975_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
+    if (measuring_ && !stalled && now_ns >= done_at_) {
         complete(world);
     }
 }
 
 void ak8975_model::complete(scene& world) {
     const bool self_test = (regs_[CNTL] & CNTL_MODE_MASK) == CNTL_SELF_TEST;
+    const int width = chip_->has_bit_and_srst && (regs_[CNTL] & CNTL_BIT) != 0 ? 1 : 0;
+    const double ut_per_count = chip_->ut_per_count[width];
+    const int data_min = chip_->data_min[width];
+    const int data_max = chip_->data_max[width];
     int counts[3] = {};
     bool overflow = false;
     if (self_test && (regs_[ASTC] & ASTC_SELF) != 0) {
         for (int i = 0; i < 3; ++i) {
-            counts[i] = self_test_counts[i];
+            counts[i] = static_cast<int>(std::lround(self_test_ut[i] / ut_per_count));
         }
     } else {
         const vec3 f = world.bypass_field_ut();
@@ -81,7 +97,7 @@ void ak8975_model::complete(scene& world) {
             }
             counts[i] = static_cast<int>(c);
         }
-        overflow = overflow || sum >= overflow_sum_counts;
+        overflow = overflow || sum >= chip_->overflow_sum_counts[width];
     }
     for (int i = 0; i < 3; ++i) {
         const auto raw = static_cast<std::uint16_t>(counts[i]);
@@ -91,21 +107,26 @@ void ak8975_model::complete(scene& world) {
     if (overflow) {
         regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_HOFL);
     }
+    if (width == 1) {
+        regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_BITM);
+    }
     regs_[ST1] = static_cast<std::uint8_t>(regs_[ST1] | ST1_DRDY);
-    regs_[CNTL] = CNTL_POWER_DOWN;
+    // Power-down; the AK8963 keeps its output width.
+    regs_[CNTL] = static_cast<std::uint8_t>(regs_[CNTL] & (chip_->has_bit_and_srst ? CNTL_BIT : 0));
     measuring_ = false;
 }
 
-std::uint8_t ak8975_model::read(std::uint8_t reg) {
+int ak8975_model::read(std::uint8_t reg, std::int64_t now_ns) {
+    (void)now_ns;
     if (reg >= register_count) {
         return 0x00;
     }
     const std::uint8_t value = regs_[reg];
     if (reg >= ASAX && reg <= ASAZ) {
-        return (regs_[CNTL] & CNTL_MODE_MASK) == CNTL_FUSE_ROM ? value : std::uint8_t{0x00};
+        return (regs_[CNTL] & CNTL_MODE_MASK) == CNTL_FUSE_ROM ? value : 0x00;
     }
     if (is_data(reg)) {
-        if (measuring_) {
+        if (measuring_ && chip_->has_derr) {
             // Indefinite while measuring; the CNTL write left zeros there.
             regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_DERR);
         }
@@ -117,36 +138,50 @@ std::uint8_t ak8975_model::read(std::uint8_t reg) {
     return value;
 }
 
-void ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
+bool ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
     switch (reg) {
         case CNTL: {
             for (std::uint8_t r = ST1; r <= ST2; ++r) {
                 regs_[r] = 0x00;
             }
-            regs_[CNTL] = value;
+            regs_[CNTL] = chip_->has_bit_and_srst
+                              ? static_cast<std::uint8_t>(value & (CNTL_BIT | CNTL_MODE_MASK))
+                              : value;
             const auto mode = static_cast<std::uint8_t>(value & CNTL_MODE_MASK);
             if (mode == CNTL_SINGLE || mode == CNTL_SELF_TEST) {
                 measuring_ = true;
-                done_at_ = now + conversion_ns_;
+                done_at_ = now_ns + conversion_ns_;
             } else {
                 measuring_ = false;
             }
             break;
         }
+        case CNTL2:  // RSV on the AK8975
+            if (chip_->has_bit_and_srst && (value & CNTL2_SRST) != 0) {
+                reset();  // SRST clears itself
+            }
+            break;
         case ASTC:
             regs_[ASTC] = static_cast<std::uint8_t>(value & ASTC_SELF);
             break;
         case I2CDIS:
-            regs_[I2CDIS] = static_cast<std::uint8_t>(value & I2CDIS_I2CDIS);
+            if (chip_->has_bit_and_srst) {
+                i2c_disabled_ = value == AK8963_I2CDIS_KEY;
+                regs_[I2CDIS] = i2c_disabled_ ? value : std::uint8_t{0x00};
+            } else {
+                regs_[I2CDIS] = static_cast<std::uint8_t>(value & I2CDIS_I2CDIS);
+                i2c_disabled_ = regs_[I2CDIS] != 0;
+            }
             break;
         default:
             break;
     }
+    return true;
 }
 
 int ak8975_model::peek(std::uint8_t reg) const {
     if (reg >= register_count) {
-        return 0x00;
+        return -1;
     }
     return regs_[reg];
 }

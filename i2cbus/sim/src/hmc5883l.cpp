@@ -4,7 +4,9 @@
 // From the datasheet (Honeywell HMC5883L, rev. E): single-measurement mode is the power-on default
 // and the part measures once at power-up (operational notes: the data registers hold a valid
 // measurement about 56 ms after power-up), then idles; after a gain change "the very first
-// measurement ... maintains the same gain as the previous setting" (register CRB).
+// measurement ... maintains the same gain as the previous setting" (register CRB). The address
+// pointer moves on by one after each byte and wraps from 08H back to 03H, so the six data bytes
+// can be read again and again in one burst.
 //
 // Where the datasheet is vague or silent the model assumes:
 // - reset() is a board that has been powered longer than that: the power-up measurement is in the
@@ -22,7 +24,7 @@
 // - Bias modes give the bias field alone (the device subtracts the unbiased measurement).
 //   Averaging divides the noise, not the field.
 // - Writes to data, status and identification registers are acknowledged and ignored; registers
-//   past IRC read 0x00.
+//   past IRC read 0x00, and the pointer goes from IRC to CRA.
 #include "hmc5883l.hpp"
 
 #include <cmath>
@@ -79,7 +81,8 @@ void hmc5883l_model::restart_continuous(std::int64_t now) {
     next_sample_ = 1;
 }
 
-void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
+void hmc5883l_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
+    const std::int64_t now = now_ns;
     if (powerup_pending_ && !stalled) {
         measure(world);
         regs_[MR] = MD_IDLE;
@@ -168,7 +171,8 @@ void hmc5883l_model::unlock() {
     deliver();
 }
 
-std::uint8_t hmc5883l_model::read(std::uint8_t reg) {
+int hmc5883l_model::read(std::uint8_t reg, std::int64_t now_ns) {
+    (void)now_ns;
     if (reg >= register_count) {
         return 0x00;
     }
@@ -189,7 +193,8 @@ std::uint8_t hmc5883l_model::read(std::uint8_t reg) {
     return value;
 }
 
-void hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
+bool hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
+    const std::int64_t now = now_ns;
     switch (reg) {
         case CRA:
             regs_[CRA] = static_cast<std::uint8_t>(value & 0x7FU);  // CRA7 must stay clear
@@ -210,13 +215,21 @@ void hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
         default:
             break;
     }
+    return true;
 }
 
 int hmc5883l_model::peek(std::uint8_t reg) const {
     if (reg >= register_count) {
-        return 0x00;
+        return -1;
     }
     return regs_[reg];
+}
+
+std::uint8_t hmc5883l_model::next_register(std::uint8_t reg) const {
+    if (reg == DYRB) {
+        return DXRA;  // a burst through the data rolls over to X
+    }
+    return reg + 1U < register_count ? static_cast<std::uint8_t>(reg + 1U) : std::uint8_t{CRA};
 }
 
 }  // namespace sim::detail

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "device.hpp"
 #include "scene.hpp"
 
 namespace sim::detail {
@@ -61,19 +62,21 @@ inline constexpr std::int64_t single_measurement_ns = 6'000'000;
 inline constexpr double bias_gauss[3] = {1.16, 1.16, 1.08};
 }  // namespace hmc5883l
 
-class hmc5883l_model {
+class hmc5883l_model final : public device {
   public:
     hmc5883l_model() { reset(); }
 
     // Power-on state; the power-up measurement is taken at the next advance().
-    void reset();
+    void reset() override;
     // Delay of the first continuous sample after a mode or CRA write; negative: two periods.
     void first_sample_ns(std::int64_t ns) { first_sample_ns_ = ns; }
     // Produces the samples due by `now`.
-    void advance(std::int64_t now, scene& world, bool stalled);
-    std::uint8_t read(std::uint8_t reg);
-    void write(std::uint8_t reg, std::uint8_t value, std::int64_t now);
-    int peek(std::uint8_t reg) const;
+    void advance(std::int64_t now_ns, scene& world, bool stalled) override;
+    int read(std::uint8_t reg, std::int64_t now_ns) override;
+    bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
+    int peek(std::uint8_t reg) const override;
+    // The address pointer moves on by one, from DYRB back to DXRA, and from IRC to CRA.
+    std::uint8_t next_register(std::uint8_t reg) const override;
 
   private:
     void measure(scene& world);

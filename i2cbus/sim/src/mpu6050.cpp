@@ -13,6 +13,7 @@
 //   at once: +1 g on Z at the configured range, no rotation, 25 degC unless TEMP_DIS.
 // - Writes to read-only registers (status, sensor data, FIFO count, WHO_AM_I) are acknowledged
 //   and ignored; registers past WHO_AM_I read 0x00 and ignore writes.
+// - The MPU-6500/9250/9255 share this map as far as the kit goes; they differ in WHO_AM_I only.
 // - The reset strobes in USER_CTRL and SIGNAL_PATH_RESET clear themselves at once.
 #include "mpu6050.hpp"
 
@@ -44,10 +45,16 @@ void mpu6050_model::reset() {
     }
     busy_until_ = 0;
     regs_[PWR_MGMT_1] = PWR_MGMT_1_RESET_VALUE;
-    regs_[WHO_AM_I] = WHO_AM_I_VALUE;
+    regs_[WHO_AM_I] = who_am_i_;
 }
 
-bool mpu6050_model::bypass_active() const {
+void mpu6050_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
+    (void)now_ns;
+    (void)world;
+    (void)stalled;
+}
+
+bool mpu6050_model::open() const {
     return (regs_[INT_PIN_CFG] & INT_PIN_CFG_I2C_BYPASS_EN) != 0 &&
            (regs_[USER_CTRL] & USER_CTRL_I2C_MST_EN) == 0;
 }
@@ -74,7 +81,8 @@ void mpu6050_model::refresh_sensors() {
     }
 }
 
-std::uint8_t mpu6050_model::read(std::uint8_t reg) {
+int mpu6050_model::read(std::uint8_t reg, std::int64_t now_ns) {
+    (void)now_ns;
     if (reg >= register_count) {
         return 0x00;
     }
@@ -84,14 +92,14 @@ std::uint8_t mpu6050_model::read(std::uint8_t reg) {
     return regs_[reg];
 }
 
-void mpu6050_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
+bool mpu6050_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
     if (reg >= register_count || read_only(reg)) {
-        return;
+        return true;
     }
     if (reg == PWR_MGMT_1 && (value & PWR_MGMT_1_DEVICE_RESET) != 0) {
         reset();  // the reset bit clears itself; the rest of the written value is dropped
-        busy_until_ = now + reset_ns_;
-        return;
+        busy_until_ = now_ns + reset_ns_;
+        return true;
     }
     if (reg == USER_CTRL) {
         value = static_cast<std::uint8_t>(value & ~USER_CTRL_RESET_BITS);
@@ -99,11 +107,12 @@ void mpu6050_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now
         value = static_cast<std::uint8_t>(value & ~SIGNAL_PATH_RESET_BITS);
     }
     regs_[reg] = value;
+    return true;
 }
 
 int mpu6050_model::peek(std::uint8_t reg) const {
     if (reg >= register_count) {
-        return 0x00;
+        return -1;
     }
     return regs_[reg];
 }

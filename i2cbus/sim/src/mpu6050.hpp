@@ -1,8 +1,12 @@
-// Model of the InvenSense MPU-6050/MPU-9150 motion sensor (0x68): register file, reset and
-// sleep, and the I2C bypass that connects the magnetometer behind it to the main bus.
+// Model of the InvenSense MPU-6050/MPU-9150 motion sensor (0x68) and its kin that answer another
+// WHO_AM_I: register file, reset and sleep, and the I2C bypass that connects the magnetometer
+// behind it to the main bus.
 #pragma once
 
 #include <cstdint>
+
+#include "device.hpp"
+#include "gate.hpp"
 
 namespace sim::detail {
 
@@ -29,7 +33,12 @@ inline constexpr std::uint8_t FIFO_COUNTL = 0x73;
 inline constexpr std::uint8_t WHO_AM_I = 0x75;
 inline constexpr std::uint8_t register_count = 0x76;
 
+// WHO_AM_I of each part (bits 6:1 of the address, so an MPU-6050 strapped to 0x69 still reads
+// 0x68): MPU-6050/MPU-9150, MPU-6500, MPU-9250, MPU-9255.
 inline constexpr std::uint8_t WHO_AM_I_VALUE = 0x68;
+inline constexpr std::uint8_t WHO_AM_I_MPU6500 = 0x70;
+inline constexpr std::uint8_t WHO_AM_I_MPU9250 = 0x71;
+inline constexpr std::uint8_t WHO_AM_I_MPU9255 = 0x73;
 inline constexpr std::uint8_t PWR_MGMT_1_RESET_VALUE = 0x40;
 inline constexpr std::uint8_t PWR_MGMT_1_DEVICE_RESET = 0x80;
 inline constexpr std::uint8_t PWR_MGMT_1_SLEEP = 0x40;
@@ -48,21 +57,27 @@ inline constexpr unsigned ACCEL_CONFIG_AFS_SEL_SHIFT = 3;
 inline constexpr std::int64_t default_reset_ns = 100'000'000;
 }  // namespace mpu6050
 
-class mpu6050_model {
+class mpu6050_model final : public device, public gate {
   public:
     mpu6050_model() { reset(); }
 
     // Register reset values; the part is ready at once (the board has long been powered).
-    void reset();
+    void reset() override;
     void reset_time_ns(std::int64_t ns) { reset_ns_ = ns; }
+    // Which part of the family this is; a property of the part, kept by reset().
+    void who_am_i(std::uint8_t id) {
+        who_am_i_ = id;
+        regs_[mpu6050::WHO_AM_I] = id;
+    }
+    void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     // False while a DEVICE_RESET runs: the part does not acknowledge its address.
-    bool ready(std::int64_t now) const { return now >= busy_until_; }
-    std::uint8_t read(std::uint8_t reg);
-    void write(std::uint8_t reg, std::uint8_t value, std::int64_t now);
-    int peek(std::uint8_t reg) const;
+    bool acknowledges(std::int64_t now_ns) const override { return now_ns >= busy_until_; }
+    int read(std::uint8_t reg, std::int64_t now_ns) override;
+    bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
+    int peek(std::uint8_t reg) const override;
     // The auxiliary bus is passed through to the main bus: bypass on and the internal I2C
     // master off.
-    bool bypass_active() const;
+    bool open() const override;
 
   private:
     void refresh_sensors();
@@ -70,6 +85,7 @@ class mpu6050_model {
     std::uint8_t regs_[mpu6050::register_count] = {};
     std::int64_t busy_until_ = 0;
     std::int64_t reset_ns_ = mpu6050::default_reset_ns;
+    std::uint8_t who_am_i_ = mpu6050::WHO_AM_I_VALUE;
 };
 
 }  // namespace sim::detail

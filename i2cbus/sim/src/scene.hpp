@@ -4,6 +4,12 @@
 
 #include <cstdint>
 
+// The modules' default offsets, from the build: the scene's hard iron sits where they centre it.
+#if !defined(COMPASS_BYPASSMAG_OFFSET_X) || !defined(COMPASS_BYPASSMAG_OFFSET_Y) || \
+    !defined(COMPASS_DIRECTMAG_OFFSET_X) || !defined(COMPASS_DIRECTMAG_OFFSET_Y)
+#error "the simulated board needs COMPASS_OFFSET_DEFINITIONS from the build"
+#endif
+
 namespace sim::detail {
 
 struct vec3 {
@@ -56,8 +62,8 @@ struct scene {
     double horizontal_ut = 25.0;  // toward magnetic north
     double down_ut = 40.0;        // vertical component, down positive
     // Hard-iron offsets that centre both modules' calibrated axes on the default scene.
-    vec3 bypass_offset_ut{30.0, 61.0, 0.0};
-    int standalone_offset[3] = {4, -273, 0};
+    vec3 bypass_offset_ut{COMPASS_BYPASSMAG_OFFSET_X, COMPASS_BYPASSMAG_OFFSET_Y, 0.0};
+    int standalone_offset[3] = {COMPASS_DIRECTMAG_OFFSET_X, COMPASS_DIRECTMAG_OFFSET_Y, 0};
     double sigma_ut = 0.0;
     gaussian noise{1};
 

@@ -1,10 +1,14 @@
-// Test back door of the simulated board: set the scene, inject faults, read the clock and the log.
-// The board behind the four bus calls is a single process-wide object, ready at program start.
+// Test back door of the simulated board: choose the parts and the scene, inject faults, read the
+// clock and the log. The board behind the four bus calls is a single process-wide object, ready at
+// program start. Its device models keep their own register maps, written from the datasheets on
+// purpose: a register number copied from the kit's drivers would hide the drivers' mistakes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "sim/faults.hpp"
 
 // The sim interface is exported from the shared variant of the library, which hides everything
 // else.
@@ -30,12 +34,40 @@ struct transfer {
 
 // Addresses of the parts fitted to the simulated board.
 inline constexpr int motion_sensor_addr = 0x68;
+inline constexpr int motion_sensor_alt_addr = 0x69;  // AD0 strapped high
 inline constexpr int bypass_mag_addr = 0x0C;
 inline constexpr int standalone_mag_addr = 0x1E;
+inline constexpr int qmc5883l_addr = 0x0D;
+inline constexpr int qmc5883p_addr = 0x2C;
 
-// Bus cost on the 100 kHz bus (10 us per bit time). A transfer the device does not acknowledge
-// ends at the first NACK: after the address byte when nobody answers, after the register byte
-// when the device refuses the register.
+// The parts a board can carry. Members of one family share a model (one of each family at a
+// time): the motion sensors by their WHO_AM_I, the AKM magnetometers by their chip table.
+enum class part : std::uint8_t {
+    none,
+    mpu6050,  // MPU-6050/MPU-9150, WHO_AM_I 0x68
+    mpu6500,  // WHO_AM_I 0x70, no magnetometer of its own
+    mpu9250,  // WHO_AM_I 0x71, an AK8963 behind its bypass
+    mpu9255,  // WHO_AM_I 0x73, an AK8963 behind its bypass
+    ak8975,
+    ak8963,
+    hmc5883l,
+    hmc5883l_clone,  // answers the HMC5883L identification, ignores its commands, never measures
+    ds3231,          // real-time clock: a plain register file 00h-12h
+    qmc5883l,
+    qmc5883p,
+};
+
+// One I2C message of a combined transfer (messages joined by repeated starts).
+struct message {
+    bool read;
+    std::uint8_t* data;
+    std::size_t len;
+};
+
+// Bus cost on the 100 kHz bus (10 us per bit time): a start bit, nine bits for every byte sent
+// (the address bytes included, each with its acknowledge), one per repeated start, a stop bit. A
+// transfer ends at the first NACK: after the address byte when nobody answers, after the register
+// byte when the device refuses the register.
 inline constexpr std::int64_t bit_time_ns = 10'000;
 inline constexpr std::int64_t read_reg_ns = 39 * bit_time_ns;   // S addr+W reg Sr addr+R data P
 inline constexpr std::int64_t write_reg_ns = 29 * bit_time_ns;  // S addr+W reg data P
@@ -50,11 +82,20 @@ inline constexpr std::size_t log_capacity = std::size_t{1} << 16;
 // board() and any copy of it are interchangeable.
 class SIM_API board_t {
   public:
-    // Back to a board powered up and settled, as a program finds it: default scene and timing,
-    // no faults, empty log, clock at 0, no open handles, logging on. The stand-alone
-    // magnetometer holds its power-up measurement, taken of the scene as set before the first
-    // bus call.
+    // Back to a board powered up and settled, as a program finds it (the scene "sound"): the
+    // MPU-6050 at 0x68 with the AK8975 behind its bypass at 0x0C, the HMC5883L at 0x1E, default
+    // scene and timing, no faults, empty log, clock at 0, no open handles, logging on. The
+    // stand-alone magnetometer holds its power-up measurement, taken of the scene as set before the
+    // first bus call.
     board_t& reset();
+
+    // --- The parts -------------------------------------------------------------------------
+    // Fits p at addr (part::none empties it), at power-on. With behind >= 0 the part sits behind
+    // the gate of the part at that address (the motion sensor's bypass) and answers only while
+    // the gate is open. A family's model leaves the address it had.
+    board_t& fit(int addr, part p, int behind = -1);
+    // What was fitted at addr; part::none when empty.
+    part fitted(int addr) const;
 
     // --- The scene -------------------------------------------------------------------------
     // Board's heading in degrees, clockwise seen from above; 0 faces magnetic north.
@@ -84,18 +125,20 @@ class SIM_API board_t {
     // write; negative for two output periods (the default).
     board_t& first_sample_us(std::int64_t us);
 
-    // --- Faults ----------------------------------------------------------------------------
-    board_t& bus_missing(bool missing = true);            // setup returns -1
-    board_t& absent(int addr, bool gone = true);          // no ACK at addr
-    board_t& kernel_driver(int addr, bool bound = true);  // setup of addr fails, as with EBUSY
-    board_t& nack_register(int addr, int reg, bool on = true);  // transfers to reg fail
-    board_t& nack_transfer(std::size_t n);  // the n-th bus transfer from now fails (1 = next)
-    // Measurements never complete: the single (and self-test) measurements of both
-    // magnetometers, and the stand-alone one's continuous samples. Off again: pending single
-    // measurements complete at the next bus call, continuous samples resume on their grid.
-    board_t& stall_conversion(bool on = true);
-    board_t& force(int addr, int reg, int value);  // reads of reg return value, whatever the model
-    board_t& unforce(int addr, int reg);
+    // --- Faults (declared in faults.hpp) -------------------------------------------------
+    // stall_conversion stops the single (and self-test) measurements of both magnetometers and
+    // the stand-alone one's continuous samples. Off again: pending single measurements complete
+    // at the next bus call, continuous samples resume on their grid.
+#define SIM_FAULT_SETTER_flag(name) board_t& name(bool on = true);
+#define SIM_FAULT_SETTER_per_address(name) board_t& name(int addr, bool on = true);
+#define SIM_FAULT_SETTER_per_register(name) board_t& name(int addr, int reg, bool on = true);
+#define SIM_FAULT_SETTER_countdown(name) board_t& name(std::size_t n);
+#define SIM_FAULT_SETTER_register_value(name)    \
+    board_t& name(int addr, int reg, int value); \
+    board_t& un##name(int addr, int reg);
+#define SIM_FAULT_SETTER(name, shape) SIM_FAULT_SETTER_##shape(name)
+    SIM_FAULTS(SIM_FAULT_SETTER)
+#undef SIM_FAULT_SETTER
 
     // --- Observation -----------------------------------------------------------------------
     std::int64_t now_ns() const;
@@ -106,7 +149,17 @@ class SIM_API board_t {
     // address with no device model. Forced values are not shown.
     int peek(int addr, int reg) const;
 
-    // --- Additions -------------------------------------------------------------------------
+    // --- Message-level bus, as an I2C adapter serves it ----------------------------------------
+    // One combined transfer to addr: a write's first byte sets the part's register pointer,
+    // further bytes go to successive registers; a read returns bytes from the pointer on. The
+    // pointer moves as the part's datasheet says. Returns n, or -errno: ENXIO when addr does not
+    // acknowledge, EREMOTEIO for a refused byte, EINVAL for a bad request. Costs bus time, byte
+    // by byte; logged and counted as a transfer like the bus calls. Setup faults do not apply.
+    int i2c_transfer(int addr, message* msgs, std::size_t n);
+    // Moves the clock forward to t (never backwards), the devices with it.
+    board_t& advance_to_ns(std::int64_t t);
+
+    // --- Log control and handles -----------------------------------------------------------
     // Switches recording of the transfer log on or off (the clock and devices run either way).
     board_t& logging(bool on);
     bool logging() const;
@@ -121,5 +174,11 @@ class SIM_API board_t {
 
 // The board the four bus calls talk to.
 SIM_API board_t& board();
+
+// Named boards users meet: resets the board, then sets the scene; false for an unknown name
+// (the board is then reset to "sound", today's default).
+SIM_API bool apply_scene(const char* name);
+// The i-th scene's name, nullptr past the last.
+SIM_API const char* scene_name(std::size_t i);
 
 }  // namespace sim

@@ -1,0 +1,87 @@
+// The simulated I2C bus: handles, the clock and bus cost, faults, the transfer log, and a table of
+// the parts at each address. It knows parts only as devices (and gates); no device types.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "device.hpp"
+#include "gate.hpp"
+#include "scene.hpp"
+#include "sim/board.hpp"
+
+namespace sim::detail {
+
+inline constexpr int address_count = 128;
+inline constexpr int register_span = 256;
+
+// The fault state, one member per fault of SIM_FAULTS; all zero is no fault (a forced value is
+// kept as value + 1).
+struct fault_state {
+#define SIM_FAULT_STATE_flag(name) bool name;
+#define SIM_FAULT_STATE_per_address(name) bool name[address_count];
+#define SIM_FAULT_STATE_per_register(name) bool name[address_count][register_span];
+#define SIM_FAULT_STATE_countdown(name) std::size_t name;
+#define SIM_FAULT_STATE_register_value(name) std::int16_t name[address_count][register_span];
+#define SIM_FAULT_STATE(name, shape) SIM_FAULT_STATE_##shape(name)
+    SIM_FAULTS(SIM_FAULT_STATE)
+#undef SIM_FAULT_STATE
+};
+
+// What sits at one address.
+struct slot {
+    device* part = nullptr;
+    const gate* opens = nullptr;  // the part's gate to what stands behind it, if any
+    int behind = -1;              // address of the gate this part sits behind; -1 on the main bus
+    std::uint8_t pointer = 0;     // the part's register pointer
+};
+
+class bus {
+  public:
+    static constexpr int default_first_handle = 3;
+    static constexpr int max_handles = 1024;
+    static constexpr std::size_t max_messages = 42;  // as i2c-dev's I2C_RDWR allows
+
+    bus() { log_.reserve(log_capacity); }
+
+    // Empty bus at time 0: no parts, no faults, no handles, empty log, logging on.
+    void power_on();
+
+    // The table.
+    void fit(int addr, device* part, const gate* opens, int behind);
+    void unfit(const device* part);  // wherever it sits
+    const slot& at(int addr) const { return slots_[addr]; }
+
+    // The calls; each returns what the caller gets, failures as -errno.
+    int setup(int addr);
+    int addr_of(int fd) const;
+    // One combined transfer; kind is what the log calls a failure of it.
+    int transfer(int addr, message* msgs, std::size_t n, op kind);
+    void pause(unsigned ms);
+    void advance_to(std::int64_t t);
+    int peek(int addr, int reg);
+    void record(std::int64_t t, op kind, int addr, int reg, int value, int result);
+
+    scene world;
+    fault_state faults{};
+    std::int64_t now = 0;
+    int first_handle = default_first_handle;
+    int handles_open = 0;
+    std::vector<sim::transfer> log_;
+    bool logging = true;
+    std::size_t dropped = 0;
+    std::size_t transfers = 0;
+
+  private:
+    void advance(std::int64_t dt);
+    bool acknowledges(int addr) const;
+    bool transfer_fault();
+
+    slot slots_[address_count];
+    device* fitted_[address_count] = {};  // the parts in address order, for advancing
+    int fitted_count_ = 0;
+    int handle_addr_[max_handles] = {};
+};
+
+}  // namespace sim::detail

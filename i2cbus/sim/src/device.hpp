@@ -1,0 +1,28 @@
+// One part on the simulated bus, as the bus sees it.
+#pragma once
+#include <cstdint>
+namespace sim::detail {
+struct scene;
+class device {
+  public:
+    device() = default;
+    device(const device&) = delete;
+    device& operator=(const device&) = delete;
+    virtual ~device() = default;
+    virtual void reset() = 0;  // power-on state; properties of the part (timing, trim) survive
+    virtual void advance(std::int64_t now_ns, scene& world, bool stalled) = 0;
+    virtual bool acknowledges(std::int64_t now_ns) const {
+        (void)now_ns;
+        return true;
+    }
+    // One register as a bus read of it returns it, side effects included; -1: refused (NACK).
+    virtual int read(std::uint8_t reg, std::int64_t now_ns) = 0;
+    // False: the part refuses the byte (NACK).
+    virtual bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) = 0;
+    virtual int peek(std::uint8_t reg) const = 0;  // no side effects; -1 outside the map
+    // Where the register pointer goes after reg in a multi-byte read or write (datasheet rule).
+    virtual std::uint8_t next_register(std::uint8_t reg) const {
+        return static_cast<std::uint8_t>(reg + 1U);
+    }
+};
+}  // namespace sim::detail

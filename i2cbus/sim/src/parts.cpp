@@ -1,0 +1,95 @@
+// The board's parts as variants of the models: each entry of the table names the model a part
+// uses and the setting that makes the model that part.
+#include "parts.hpp"
+
+namespace sim::detail {
+
+namespace {
+
+struct variant {
+    part p;
+    device* (*model)(parts&);
+    const gate* (*opens)(parts&);
+    void (*set)(parts&);
+};
+
+const gate* no_gate(parts&) {
+    return nullptr;
+}
+void as_is(parts&) {}
+
+constexpr variant variants[] = {
+    {part::mpu6050, [](parts& s) -> device* { return &s.mpu; },
+     [](parts& s) -> const gate* { return &s.mpu; },
+     [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_VALUE); }},
+    {part::mpu6500, [](parts& s) -> device* { return &s.mpu; },
+     [](parts& s) -> const gate* { return &s.mpu; },
+     [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_MPU6500); }},
+    {part::mpu9250, [](parts& s) -> device* { return &s.mpu; },
+     [](parts& s) -> const gate* { return &s.mpu; },
+     [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_MPU9250); }},
+    {part::mpu9255, [](parts& s) -> device* { return &s.mpu; },
+     [](parts& s) -> const gate* { return &s.mpu; },
+     [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_MPU9255); }},
+    {part::ak8975, [](parts& s) -> device* { return &s.ak; }, no_gate,
+     [](parts& s) { s.ak.chip(ak8975::ak8975_chip); }},
+    {part::ak8963, [](parts& s) -> device* { return &s.ak; }, no_gate,
+     [](parts& s) { s.ak.chip(ak8975::ak8963_chip); }},
+    {part::hmc5883l, [](parts& s) -> device* { return &s.hmc; }, no_gate, as_is},
+    {part::hmc5883l_clone, [](parts& s) -> device* { return &s.hmc_clone; }, no_gate, as_is},
+    {part::ds3231, [](parts& s) -> device* { return &s.rtc; }, no_gate, as_is},
+    {part::qmc5883l, [](parts& s) -> device* { return &s.qmc_l; }, no_gate, as_is},
+    {part::qmc5883p, [](parts& s) -> device* { return &s.qmc_p; }, no_gate, as_is},
+};
+
+const variant* find(part p) {
+    for (const variant& v : variants) {
+        if (v.p == p) {
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void parts::power_on() {
+    mpu.who_am_i(mpu6050::WHO_AM_I_VALUE);
+    mpu.reset_time_ns(mpu6050::default_reset_ns);
+    mpu.reset();
+    ak.chip(ak8975::ak8975_chip);
+    ak.fuse_rom(ak8975::ASA_NEUTRAL, ak8975::ASA_NEUTRAL, ak8975::ASA_NEUTRAL);
+    ak.conversion_time_ns(ak8975::default_conversion_ns);
+    ak.reset();
+    hmc.first_sample_ns(-1);
+    hmc.reset();
+    hmc_clone.reset();
+    qmc_l.reset();
+    qmc_p.reset();
+    rtc.reset();
+}
+
+void parts::fit(bus& b, int addr, part p, int behind) {
+    if (addr < 0 || addr >= address_count) {
+        return;
+    }
+    const variant* v = find(p);
+    if (v == nullptr) {  // part::none, or a part this board cannot carry
+        b.fit(addr, nullptr, nullptr, -1);
+        return;
+    }
+    device* model = v->model(*this);
+    v->set(*this);
+    model->reset();
+    b.fit(addr, model, v->opens(*this), behind);
+    kind[addr] = p;
+}
+
+part parts::fitted(const bus& b, int addr) const {
+    if (addr < 0 || addr >= address_count || b.at(addr).part == nullptr) {
+        return part::none;
+    }
+    return kind[addr];
+}
+
+}  // namespace sim::detail

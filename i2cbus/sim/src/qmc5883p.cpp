@@ -1,0 +1,126 @@
+// Model of the QMC5883P: suspend, normal, single and continuous modes, four ranges, DRDY/OVFL
+// status and soft reset.
+//
+// From the datasheet (QST QMC5883P, rev. C): chip ID 0x80 at 00H; data X, Y, Z are 16-bit two's
+// complement, LSB first, at 01H-06H; 1000, 2500, 3750 and 15000 LSB/G in the 30, 12, 8 and 2 G
+// ranges, so the full scale is 30000 counts in each. Power-on is suspend mode with the control
+// registers zero. Normal mode measures every 1/ODR; single mode measures once and returns to
+// suspend. DRDY is set when a sample lands, OVFL when an axis is out of range; reading the status
+// register clears them. SOFT_RST restores the power-on values of all registers.
+//
+// Where the datasheet is vague or silent the model assumes:
+// - Only reading the status register clears DRDY and OVFL, so a driver that reads it twice loses
+//   the overflow; OVFL stays set until then, whatever later samples bring.
+//   status_clears_on_data_read() clears both on reading any data register instead.
+// - "Out of range" is beyond the full scale while the output goes on to saturate at the 16-bit
+//   limits; overflow_at_saturation() sets OVFL only where the output saturates.
+// - Samples follow every 1/ODR from the control 1 write (every write restarts the grid); only the
+//   newest of several due between two bus calls lands. Continuous mode's rate follows the
+//   oversampling, with no figure to use: the model takes 1/ODR, the slower for a driver waiting on
+//   data; a single measurement takes 1/ODR too. The setters choose other times.
+// - OSR1, OSR2, SET/RESET mode and SELF_TEST are kept but change nothing (no self-test field).
+// - Writes to the chip ID, data and status registers are acknowledged and ignored; unmapped
+//   registers (07H, 08H, 0CH and up, 29H of the datasheet's axis-sign example among them) read
+//   0x00 and ignore writes.
+#include "qmc5883p.hpp"
+
+#include <cmath>
+
+namespace sim::detail {
+
+using namespace qmc5883p;
+
+namespace {
+void put_le16(std::uint8_t* at, int value) {
+    const auto raw = static_cast<std::uint16_t>(value);
+    at[0] = static_cast<std::uint8_t>(raw & 0xFFU);
+    at[1] = static_cast<std::uint8_t>(raw >> 8U);
+}
+}  // namespace
+
+void qmc5883p_model::reset() {
+    for (auto& r : regs_) {
+        r = 0x00;
+    }
+    regs_[CHIP_ID] = CHIP_ID_VALUE;
+    mode_from_ = 0;
+    next_sample_ = 1;
+}
+
+std::int64_t qmc5883p_model::odr_period() const {
+    return period_ns[(regs_[CONTROL1] & CONTROL1_ODR_MASK) >> CONTROL1_ODR_SHIFT];
+}
+
+void qmc5883p_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
+    const auto mode = static_cast<std::uint8_t>(regs_[CONTROL1] & CONTROL1_MODE_MASK);
+    if (mode == MODE_SINGLE) {
+        if (!stalled && now_ns >= mode_from_ + (single_ns_ < 0 ? odr_period() : single_ns_)) {
+            measure(world);
+            regs_[CONTROL1] = static_cast<std::uint8_t>(regs_[CONTROL1] & ~CONTROL1_MODE_MASK);
+        }
+        return;
+    }
+    if (mode == MODE_SUSPEND) {
+        return;
+    }
+    const std::int64_t period =
+        mode == MODE_CONTINUOUS && continuous_period_ns_ > 0 ? continuous_period_ns_ : odr_period();
+    if (now_ns < mode_from_ + next_sample_ * period) {
+        return;
+    }
+    if (!stalled) {
+        measure(world);
+    }
+    next_sample_ = (now_ns - mode_from_) / period + 1;
+}
+
+void qmc5883p_model::measure(scene& world) {
+    const int gain = counts_per_gauss[(regs_[CONTROL2] & CONTROL2_RNG_MASK) >> CONTROL2_RNG_SHIFT];
+    const vec3 f = world.standalone_field_ut();
+    const double field_ut[3] = {f.x, f.y, f.z};
+    bool over = false;
+    for (int i = 0; i < 3; ++i) {
+        const double ut = field_ut[i] + world.noise_ut();
+        const long c = std::lround(ut / ut_per_gauss * static_cast<double>(gain));
+        over = over || (overflow_at_saturation_ ? c < data_min || c > data_max
+                                                : c < -full_scale_counts || c > full_scale_counts);
+        const long clamped = c < data_min ? data_min : (c > data_max ? data_max : c);
+        put_le16(&regs_[XOUT_L + 2 * i], static_cast<int>(clamped));
+    }
+    regs_[STATUS] =
+        static_cast<std::uint8_t>(regs_[STATUS] | STATUS_DRDY | (over ? STATUS_OVFL : 0U));
+}
+
+int qmc5883p_model::read(std::uint8_t reg, std::int64_t now_ns) {
+    (void)now_ns;
+    if (reg >= register_count) {
+        return 0x00;
+    }
+    const int value = regs_[reg];
+    const bool data = reg >= XOUT_L && reg <= ZOUT_H;
+    if (clear_on_data_ ? data : reg == STATUS) {
+        regs_[STATUS] = 0x00;
+    }
+    return value;
+}
+
+bool qmc5883p_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
+    if (reg == CONTROL1) {
+        regs_[CONTROL1] = value;
+        mode_from_ = now_ns;
+        next_sample_ = 1;
+    } else if (reg == CONTROL2) {
+        if ((value & CONTROL2_SOFT_RST) != 0) {
+            reset();
+        } else {
+            regs_[CONTROL2] = value;
+        }
+    }
+    return true;
+}
+
+int qmc5883p_model::peek(std::uint8_t reg) const {
+    return reg < register_count ? regs_[reg] : -1;
+}
+
+}  // namespace sim::detail

@@ -1,0 +1,58 @@
+// Plain register files: the DS3231 real-time clock and the HMC5883L clone.
+//
+// DS3231 (Maxim, 19-5170): the register pointer wraps from 12H to 00H; the temperature (11H-12H)
+// is read-only. The clock is not kept running: nothing here reads it, and a frozen time is what a
+// driver mistaking the part for a motion sensor would see change least.
+// Where the datasheet is silent the model assumes: registers past 12H (the motion sensor's
+// WHO_AM_I at 75H among them) are acknowledged and read 0x00, so a driver must check the value it
+// reads, not only that the read went through; writes there are ignored.
+//
+// The HMC5883L clone (early QMC parts sold as HMC5883L): it acknowledges every HMC5883L command
+// and ignores it; its data registers never change from zero and RDY never sets.
+#include "register_file.hpp"
+
+namespace sim::detail {
+
+register_file_model::register_file_model(const std::uint8_t* contents, std::size_t count,
+                                         bool writable, std::size_t read_only_from)
+    : contents_(contents),
+      count_(count < capacity ? count : capacity),
+      writable_(writable),
+      read_only_from_(read_only_from) {
+    reset();
+}
+
+void register_file_model::reset() {
+    for (std::size_t i = 0; i < count_; ++i) {
+        regs_[i] = contents_[i];
+    }
+}
+
+void register_file_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
+    (void)now_ns;
+    (void)world;
+    (void)stalled;
+}
+
+int register_file_model::read(std::uint8_t reg, std::int64_t now_ns) {
+    (void)now_ns;
+    return reg < count_ ? regs_[reg] : 0x00;
+}
+
+bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
+    (void)now_ns;
+    if (writable_ && reg < count_ && reg < read_only_from_) {
+        regs_[reg] = value;
+    }
+    return true;
+}
+
+int register_file_model::peek(std::uint8_t reg) const {
+    return reg < count_ ? regs_[reg] : -1;
+}
+
+std::uint8_t register_file_model::next_register(std::uint8_t reg) const {
+    return reg + 1U == count_ ? std::uint8_t{0} : static_cast<std::uint8_t>(reg + 1U);
+}
+
+}  // namespace sim::detail
