@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int flag = 0;
     double ref = 0.0;
     compass::heading_mean mean;
-    const int built_in[4] = {30, 61, 4, -273};
+    const int built_in[4] = {COMPASS_BYPASSMAG_OFFSET_X, COMPASS_BYPASSMAG_OFFSET_Y,
+                             COMPASS_DIRECTMAG_OFFSET_X, COMPASS_DIRECTMAG_OFFSET_Y};
     readings(data, built_in, flag, ref, mean);
     // Further six-byte groups: readings against the latched reference, and with the first
     // group's bytes as 16-bit centres (any value a configure accepts).
