@@ -180,7 +180,7 @@ TEST_F(board_test, Ak8963MeasuresAtTheChosenWidthAndFlagsOverflowAndWidth) {
         {0x01, {2000, 2000, 911.5}, 3333, 0x00},  // 3333 + 3333 + 1519: 4911.5 uT
     };
     sim::apply_scene("mpu9250");
-    sim::board().field(0, 0);
+    sim::board().field(0, 0).noise(0);
     const int mag = simtest::open_bypass_mag();
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.cntl1 << ", " << c.ut[0]);
@@ -207,7 +207,7 @@ TEST(scenes, EachNamedBoardShowsItsParts) {
         int ak_st1;      // after a single measurement; -1 none
         int ak_st2;
         int hmc_ident;  // 0x1E register 0x0A; -1 none
-        int hmc_x;      // X after a single measurement (MR 0x01)
+        int hmc_x;      // X after a single measurement (MR 0x01), within the noise
         int qmc_addr;   // where a QMC answers its chip ID, with it; -1 none
         int qmc_id;
     } cases[] = {
@@ -217,8 +217,8 @@ TEST(scenes, EachNamedBoardShowsItsParts) {
         {"kernel-device", EBUSY, -1, -1, 0, 'H', 277, -1, 0},
         {"no-magnetometer", 0, -1, -1, 0, -1, 0, -1, 0},
         {"mpu9250", 0, 0x48, 0x01, 0x00, 'H', 277, -1, 0},
-        {"qmc5883l", 0, 0x48, 0x01, 0x00, -1, 0, 0x0D, 0xFF},
-        {"qmc5883p", 0, 0x48, 0x01, 0x00, -1, 0, 0x2C, 0x80},
+        {"qmc5883l", 0, -1, -1, 0, -1, 0, 0x0D, 0xFF},
+        {"qmc5883p", 0, -1, -1, 0, -1, 0, 0x2C, 0x80},
         {"never-measures", 0, 0x48, 0x00, 0x00, 'H', 0, -1, 0},
         {"magnet", 0, 0x48, 0x01, 0x08, 'H', -4096, -1, 0},
     };
@@ -247,7 +247,7 @@ TEST(scenes, EachNamedBoardShowsItsParts) {
             EXPECT_EQ(wiringPiI2CReadReg8(ak, ST2), c.ak_st2);
         }
         if (c.hmc_ident > 0) {
-            EXPECT_EQ(simtest::read_be16(hmc, 0x03), c.hmc_x);
+            EXPECT_NEAR(simtest::read_be16(hmc, 0x03), c.hmc_x, 8);  // the scenes' 0.2 uT noise
         }
         if (c.qmc_addr >= 0) {
             EXPECT_EQ(

@@ -1,0 +1,466 @@
+// compass-doctor's checks. Reads are free; writes go only to a part that identified itself as the
+// part they are for, and are exactly the ones the modules send (the shared sequences of
+// compass/devices): never a write to an unknown device, never a reset to an unidentified 0x68.
+#include "doctor.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstring>
+
+#include "devices/ak8975.hpp"
+#include "devices/hmc5883l.hpp"
+#include "devices/mpu6050.hpp"
+#include "devices/qmc5883.hpp"
+#include "heading.hpp"
+#include "i2cbus/bus.h"
+
+#ifndef COMPASS_BYPASSMAG_OFFSET_X
+#error "the build defines the modules' offsets (COMPASS_OFFSET_DEFINITIONS)"
+#endif
+
+namespace doctor {
+namespace {
+
+// The Earth's field at the surface lies between about 25 and 65 uT.
+constexpr double earth_min_ut = 25.0;
+constexpr double earth_max_ut = 65.0;
+
+enum class level { ok, warn, fail };
+
+// One line per finding: "ok    ", "warn  " or "fail  ", then what was seen and what to do.
+void say(std::FILE* out, level l, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void say(std::FILE* out, level l, const char* format, ...) {
+    static constexpr const char* labels[] = {"ok    ", "warn  ", "fail  "};
+    (void)std::fputs(labels[static_cast<std::size_t>(l)], out);
+    std::va_list args;
+    va_start(args, format);
+    (void)std::vfprintf(out, format, args);
+    va_end(args);
+    (void)std::fputc('\n', out);
+}
+
+// A handle and why it could not be had.
+struct handle {
+    int fd = -1;
+    int err = 0;
+};
+
+handle open_at(int addr) {
+    errno = 0;
+    const int fd = wiringPiI2CSetup(addr);
+    return {fd, fd < 0 ? errno : 0};
+}
+
+// One register read; -1 when the part does not answer.
+int read_at(int fd, int reg) {
+    return fd < 0 ? -1 : wiringPiI2CReadReg8(fd, reg);
+}
+
+// What one module can make of the board, for the verdict.
+struct outcome {
+    bool usable = false;
+    char part[96] = "";    // what it drives, for the verdict: "HMC5883L at 0x1E"
+    char reason[96] = "";  // why not, for the verdict
+};
+
+void set(char (&field)[96], const char* format, ...) __attribute__((format(printf, 2, 3)));
+void set(char (&field)[96], const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    (void)std::vsnprintf(field, sizeof field, format, args);
+    va_end(args);
+}
+
+// An address that could not be opened on a usable bus: mostly one a kernel driver holds (EBUSY);
+// name the device and how to free it.
+void report_held(std::FILE* out, int addr, int err) {
+    char who[160] = "";
+    char fix[256] = "";
+    if (err != EBUSY) {
+        say(out, level::fail, "0x%02X: cannot be opened: %s", addr, std::strerror(err));
+    } else if (facts::holder(addr, who, sizeof who, fix, sizeof fix)) {
+        say(out, level::fail, "0x%02X: held by the kernel device %s; %s", addr, who, fix);
+    } else {
+        say(out, level::fail,
+            "0x%02X: held by a kernel driver (i2cdetect shows UU); unbind it or drop the "
+            "device-tree overlay that declares it",
+            addr);
+    }
+}
+
+// --- The bus -----------------------------------------------------------------------------------
+
+// False when the bus itself cannot be used; says why and what to do.
+bool check_bus(std::FILE* out, const handle& h) {
+    const char* bus = facts::bus_name();
+    if (h.fd >= 0 || h.err == EBUSY) {
+        say(out, level::ok, "bus: %s opens for reading and writing", bus);
+        return true;
+    }
+    if (h.err == ENOENT) {
+        char list[256] = "";
+        facts::list_buses(list, sizeof list);
+        say(out, level::fail,
+            "bus: %s does not exist (I2C buses here: %s); enable I2C (on a Raspberry Pi: "
+            "dtparam=i2c_arm=on, or raspi-config), load i2c-dev (sudo modprobe i2c-dev), or "
+            "rebuild "
+            "the kit with -DCOMPASS_I2C_BUS=N for another bus",
+            bus, list[0] != '\0' ? list : "none");
+    } else if (h.err == EACCES || h.err == EPERM) {
+        say(out, level::fail,
+            "bus: %s: permission denied; add yourself to the i2c group (sudo adduser $USER i2c) "
+            "and log in again",
+            bus);
+    } else {
+        say(out, level::fail, "bus: %s: %s", bus, std::strerror(h.err));
+    }
+    return false;
+}
+
+// --- The motion sensor and the magnetometer behind its bypass ------------------------------------
+
+struct motion_part {
+    int who;
+    const char* name;
+    bool has_magnetometer;  // behind the bypass
+    bool ak8963;            // which one: AK8963 (0.6 uT per count) rather than AK8975
+};
+
+// WHO_AM_I values of the InvenSense parts that share the MPU-6050's bypass registers.
+constexpr motion_part motion_parts[] = {
+    {mpu6050::WHO_AM_I_VALUE, "MPU-6050/9150", true, false},
+    {mpu6050::WHO_AM_I_MPU6500, "MPU-6500", false, false},
+    {mpu6050::WHO_AM_I_MPU9250, "MPU-9250", true, true},
+    {mpu6050::WHO_AM_I_MPU9255, "MPU-9255", true, true},
+};
+
+const motion_part* identify_motion(int who) {
+    for (const motion_part& p : motion_parts) {
+        if (p.who == who) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+// Looks at 0x68 (the one bypassmag uses, whose handle h is) and 0x69; returns the part at 0x68.
+const motion_part* check_motion(std::FILE* out, const handle& h) {
+    const motion_part* part = nullptr;
+    if (h.fd < 0) {
+        report_held(out, mpu6050::ADDRESS, h.err);
+    } else {
+        const int who = read_at(h.fd, mpu6050::WHO_AM_I);
+        part = identify_motion(who);
+        if (who < 0) {
+            say(out, level::fail,
+                "0x68: no device answers (no motion sensor where bypassmag looks)");
+        } else if (part == nullptr) {
+            say(out, level::fail,
+                "0x68: a device answers, WHO_AM_I (0x75) reads 0x%02X: no motion sensor the kit "
+                "knows (an RTC such as a DS3231 also sits at 0x68); left alone",
+                who);
+        } else if (part->who == mpu6050::WHO_AM_I_VALUE) {
+            say(out, level::ok, "0x68: %s (WHO_AM_I 0x%02X)", part->name, who);
+        } else {
+            say(out, level::warn,
+                "0x68: %s (WHO_AM_I 0x%02X); bypassmag looks for 0x%02X and will not print "
+                "\"Found MPU.\"",
+                part->name, who, mpu6050::WHO_AM_I_VALUE);
+        }
+    }
+    const handle alt = open_at(mpu6050::ADDRESS_AD0_HIGH);
+    const motion_part* strapped = identify_motion(read_at(alt.fd, mpu6050::WHO_AM_I));
+    if (strapped != nullptr) {
+        say(out, level::warn,
+            "0x69: %s strapped to 0x69 (AD0 high); bypassmag talks to 0x68: tie AD0 to ground",
+            strapped->name);
+    } else if (alt.fd < 0) {
+        report_held(out, mpu6050::ADDRESS_AD0_HIGH, alt.err);
+    } else {
+        say(out, level::ok, "0x69: no motion sensor (AD0 low, as bypassmag expects)");
+    }
+    return part;
+}
+
+// The AK8975's single measurement as bypassmag takes it, timed against the 9 ms maximum; then the
+// field it saw.
+void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
+    const char* name = ak8963 ? "AK8963" : "AK8975";
+    ak8975::trigger_and_wait(fd);  // the module's trigger and its 8 ms
+    unsigned waited = ak8975::MEASUREMENT_WAIT_MS;
+    // Polled in 1 ms steps after the module's wait, up to twice the datasheet's maximum.
+    while ((read_at(fd, ak8975::ST1) & ak8975::ST1_DRDY) == 0) {
+        if (waited >= 2 * ak8975::MEASUREMENT_MAX_MS) {
+            say(out, level::fail,
+                "0x0C: the %s's single measurement is not ready %u ms after the trigger (9 ms at "
+                "most): the part never measures",
+                name, waited);
+            set(o.reason, "the magnetometer behind the bypass never measures");
+            return;
+        }
+        delay(1);
+        ++waited;
+    }
+    if (waited > ak8975::MEASUREMENT_WAIT_MS) {
+        say(out, level::warn,
+            "0x0C: measurement ready only after %u ms; bypassmag reads at %u ms, when a slow part "
+            "is still measuring (its X axis then reads 0)",
+            waited, ak8975::MEASUREMENT_WAIT_MS);
+    } else {
+        say(out, level::ok, "0x0C: single measurement ready within the module's %u ms",
+            ak8975::MEASUREMENT_WAIT_MS);
+    }
+    const devices::data_block data = ak8975::read_data(fd);
+    const int st2 = read_at(fd, ak8975::ST2);  // also ends the read cycle
+    if (data.failed) {
+        say(out, level::fail, "0x0C: a data register read failed: %s", std::strerror(errno));
+        set(o.reason, "the magnetometer behind the bypass does not read");
+        return;
+    }
+    const std::int16_t counts[3] = {compass::axis_le(data.bytes[0], data.bytes[1]),
+                                    compass::axis_le(data.bytes[2], data.bytes[3]),
+                                    compass::axis_le(data.bytes[4], data.bytes[5])};
+    const int limit = ak8963 ? ak8975::AK8963_DATA_MAX : ak8975::DATA_MAX;
+    bool saturated = st2 >= 0 && (st2 & ak8975::ST2_HOFL) != 0;
+    for (const int c : counts) {
+        saturated = saturated || c >= limit || c <= -limit;
+    }
+    if (saturated) {
+        say(out, level::fail,
+            "0x0C: the field saturates the sensor (overflow): a magnet or steel near the board");
+        set(o.reason, "the field saturates the magnetometer behind the bypass");
+        return;
+    }
+    // The field less the build's hard-iron offsets, in uT at the part's own scale (the module
+    // assumes the AK8975's 0.3 uT per count).
+    const int ratio = ak8963 ? ak8975::AK8963_SCALE_RATIO : 1;
+    const double x = compass::ak8975_microtesla(counts[0]) * ratio - COMPASS_BYPASSMAG_OFFSET_X;
+    const double y = compass::ak8975_microtesla(counts[1]) * ratio - COMPASS_BYPASSMAG_OFFSET_Y;
+    const double z = compass::ak8975_microtesla(counts[2]) * ratio;
+    const double field = std::sqrt(x * x + y * y + z * z);
+    if (field < earth_min_ut || field > earth_max_ut) {
+        say(out, level::fail,
+            "0x0C: field %.0f uT after the build's offsets, the Earth's is 25-65 uT: a magnet or "
+            "steel near the sensor, or offsets that do not fit this board (compass-calibrate)",
+            field);
+        set(o.reason, "the magnetometer behind the bypass sees no plausible field");
+        return;
+    }
+    say(out, level::ok, "0x0C: field %.0f uT, as the Earth's", field);
+    o.usable = true;
+}
+
+void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o) {
+    const handle mag = open_at(ak8975::ADDRESS);
+    if (mag.fd < 0) {
+        report_held(out, ak8975::ADDRESS, mag.err);
+        set(o.reason, "0x0C is held by a kernel driver");
+        return;
+    }
+    if (mpu == nullptr) {
+        // Without a known motion sensor there is no bypass to open, and bypassmag's reset would
+        // go to whatever sits at 0x68.
+        const int wia = read_at(mag.fd, ak8975::WIA);
+        if (wia >= 0) {
+            say(out, level::warn,
+                "0x0C: a device answers (WIA 0x%02X) without a motion sensor in front", wia);
+        } else {
+            say(out, level::ok, "0x0C: no device answers (and no motion sensor to open a bypass)");
+        }
+        set(o.reason, "no motion sensor at 0x68");
+        return;
+    }
+    if (!mpu->has_magnetometer) {
+        say(out, level::fail, "0x0C: an %s has no magnetometer behind its bypass", mpu->name);
+        set(o.reason, "an %s has no magnetometer", mpu->name);
+        return;
+    }
+    mpu6050::reset_and_open_bypass(mpu_fd);  // the module's own sequence, pause included
+    const int wia = read_at(mag.fd, ak8975::WIA);
+    if (wia < 0) {
+        say(out, level::fail,
+            "0x0C: nothing answers behind the bypass after the module's reset, pause, wake-up and "
+            "bypass: a board without magnetometer (an MPU-6050 on a GY-521), or the bypass did not "
+            "open");
+        set(o.reason, "nothing answers behind the bypass");
+        return;
+    }
+    if (wia != ak8975::WIA_VALUE) {
+        say(out, level::fail, "0x0C: a device answers, WIA (0x00) reads 0x%02X: not an AKM part",
+            wia);
+        set(o.reason, "the part at 0x0C is no AK8975");
+        return;
+    }
+    const bool ak8963 = mpu->ak8963;
+    say(out, level::ok, "0x0C: %s behind the bypass (WIA 0x%02X)", ak8963 ? "AK8963" : "AK8975",
+        wia);
+    measure_bypass(out, mag.fd, ak8963, o);
+    if (!o.usable) {
+        return;
+    }
+    if (ak8963) {
+        say(out, level::warn,
+            "bypassmag: an AK8963 reads at half the scale (0.6 uT per count, the module assumes "
+            "0.3): headings still work; take the offsets from compass-calibrate on this board");
+    }
+    set(o.part, "%s behind %s at 0x68", ak8963 ? "AK8963" : "AK8975", mpu->name);
+}
+
+// --- The stand-alone magnetometer ----------------------------------------------------------------
+
+bool same(const devices::data_block& a, const devices::data_block& b) {
+    return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
+}
+
+// Waits for the next sample (RDY) at most `ms`, then reads it; false when none came.
+bool next_sample(int fd, unsigned ms, devices::data_block& data) {
+    for (unsigned waited = 0; (read_at(fd, hmc5883l::SR) & hmc5883l::SR_RDY) == 0; ++waited) {
+        if (waited >= ms) {
+            return false;
+        }
+        delay(1);
+    }
+    data = hmc5883l::read_data(fd);
+    return !data.failed;
+}
+
+void check_standalone(std::FILE* out, outcome& o) {
+    const handle h = open_at(hmc5883l::ADDRESS);
+    if (h.fd < 0) {
+        report_held(out, hmc5883l::ADDRESS, h.err);
+        set(o.reason, "0x1E is held by a kernel driver");
+        return;
+    }
+    const int id[3] = {read_at(h.fd, hmc5883l::IRA), read_at(h.fd, hmc5883l::IRB),
+                       read_at(h.fd, hmc5883l::IRC)};
+    if (id[0] < 0) {
+        say(out, level::ok, "0x1E: no device answers (no HMC5883L)");
+        set(o.reason, "no HMC5883L at 0x1E");
+        return;
+    }
+    if (id[0] != hmc5883l::IRA_VALUE || id[1] != hmc5883l::IRB_VALUE ||
+        id[2] != hmc5883l::IRC_VALUE) {
+        say(out, level::fail,
+            "0x1E: a device answers, identification 0x%02X 0x%02X 0x%02X (an HMC5883L reads "
+            "'H' '4' '3'); left alone",
+            id[0] & 0xFF, id[1] & 0xFF, id[2] & 0xFF);
+        set(o.reason, "the part at 0x1E is no HMC5883L");
+        return;
+    }
+    say(out, level::ok, "0x1E: HMC5883L (identification 'H' '4' '3')");
+    hmc5883l::set_up(h.fd);  // the module's configuration and continuous mode
+    // The first sample lands within two output periods of the mode write; until then the data
+    // registers may hold the power-up measurement, with RDY set. The sample after it proves the
+    // part measures.
+    devices::data_block first;
+    devices::data_block later;
+    const unsigned period = hmc5883l::OUTPUT_PERIOD_MS;
+    delay(hmc5883l::FIRST_SAMPLE_WAIT_MS);
+    const bool measures = next_sample(h.fd, 1, first) && next_sample(h.fd, period, later);
+    if (!measures) {
+        say(out, level::fail,
+            "0x1E: no new sample within two output periods of the mode write: the part never "
+            "measures (an early QMC clone answers the HMC5883L identification and ignores its "
+            "commands)");
+        set(o.reason, "the part at 0x1E never measures");
+        return;
+    }
+    const std::int16_t counts[3] = {compass::axis_be(later.bytes[0], later.bytes[1]),  // X, Z, Y
+                                    compass::axis_be(later.bytes[2], later.bytes[3]),
+                                    compass::axis_be(later.bytes[4], later.bytes[5])};
+    for (const int c : counts) {
+        if (c == hmc5883l::DATA_OVERFLOW) {
+            say(out, level::fail,
+                "0x1E: the field saturates the sensor (-4096): a magnet or steel near the board");
+            set(o.reason, "the field saturates the HMC5883L");
+            return;
+        }
+    }
+    // A live part's noise changes its counts; a third sample settles a rare tie.
+    if (same(first, later) && (!next_sample(h.fd, period, later) || same(first, later))) {
+        say(out, level::fail,
+            "0x1E: samples arrive but their data never change: frozen readings, a part that does "
+            "not measure");
+        set(o.reason, "the readings at 0x1E are frozen");
+        return;
+    }
+    // As the module sees it (less its offsets), at the power-on gain it keeps.
+    const double per_ut = hmc5883l::POWER_ON_COUNTS_PER_GAUSS / 100.0;
+    const double x = (counts[0] - COMPASS_DIRECTMAG_OFFSET_X) / per_ut;
+    const double y = (counts[2] - COMPASS_DIRECTMAG_OFFSET_Y) / per_ut;
+    const double z = counts[1] / per_ut;
+    const double field = std::sqrt(x * x + y * y + z * z);
+    if (field < earth_min_ut || field > earth_max_ut) {
+        say(out, level::fail,
+            "0x1E: field %.0f uT after the build's offsets, the Earth's is 25-65 uT: a magnet or "
+            "steel near the sensor, or offsets that do not fit this board (compass-calibrate)",
+            field);
+        set(o.reason, "the HMC5883L sees no plausible field");
+        return;
+    }
+    say(out, level::ok, "0x1E: measures continuously, field %.0f uT, as the Earth's", field);
+    o.usable = true;
+    set(o.part, "HMC5883L at 0x1E");
+}
+
+// --- Look-alikes neither module drives ---------------------------------------------------------
+
+// Reads the chip-ID register of a QST part; true when it is there.
+bool check_qmc(std::FILE* out, int addr, int reg, int value, const char* name) {
+    const handle h = open_at(addr);
+    const int id = read_at(h.fd, reg);
+    if (h.fd < 0) {
+        report_held(out, addr, h.err);
+    } else if (id == value) {
+        say(out, level::warn,
+            "0x%02X: %s (chip ID 0x%02X at 0x%02X), sold on HMC5883L breakouts (GY-271): neither "
+            "module drives it",
+            addr, name, id, reg);
+        return true;
+    } else if (id >= 0) {
+        say(out, level::warn, "0x%02X: a device answers, 0x%02X reads 0x%02X: not a %s", addr, reg,
+            id, name);
+    } else {
+        say(out, level::ok, "0x%02X: no device answers (no %s)", addr, name);
+    }
+    return false;
+}
+
+}  // namespace
+
+int run(std::FILE* out) {
+    const handle mpu = open_at(mpu6050::ADDRESS);
+    outcome bypass;
+    outcome direct;
+    const char* bus = facts::bus_name();
+    if (!check_bus(out, mpu)) {
+        say(out, level::fail, "verdict: neither module can work: %s cannot be used", bus);
+        return 1;
+    }
+    const motion_part* part = check_motion(out, mpu);
+    check_bypass(out, mpu.fd, part, bypass);
+    check_standalone(out, direct);
+    const bool qmc_l =
+        check_qmc(out, qmc5883l::ADDRESS, qmc5883l::CHIP_ID, qmc5883l::CHIP_ID_VALUE, "QMC5883L");
+    const bool qmc_p =
+        check_qmc(out, qmc5883p::ADDRESS, qmc5883p::CHIP_ID, qmc5883p::CHIP_ID_VALUE, "QMC5883P");
+    const bool qmc = qmc_l || qmc_p;
+
+    if (bypass.usable && direct.usable) {
+        say(out, level::ok, "verdict: use bypassmag (%s) or directmag (%s) on %s", bypass.part,
+            direct.part, bus);
+    } else if (bypass.usable || direct.usable) {
+        const outcome& o = bypass.usable ? bypass : direct;
+        say(out, level::ok, "verdict: use %s: %s on %s", bypass.usable ? "bypassmag" : "directmag",
+            o.part, bus);
+    } else {
+        say(out, level::fail,
+            "verdict: neither module can work on %s: bypassmag: %s; directmag: %s%s", bus,
+            bypass.reason, direct.reason, qmc ? "; the QMC part found is driven by neither" : "");
+    }
+    return bypass.usable || direct.usable ? 0 : 1;
+}
+
+}  // namespace doctor

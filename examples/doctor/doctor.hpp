@@ -1,0 +1,32 @@
+// compass-doctor's checks: what answers on the bus the kit was built for, what each part is by its
+// identification registers, whether it measures a plausible field through the modules' own
+// sequences, and which module the board can use.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+namespace doctor {
+
+// Exit status of a run: 0 when at least one module's sensor set up and measured a plausible field,
+// 1 when none did.
+int run(std::FILE* out);
+
+// What the doctor learns of the bus outside the four calls, from the system it runs on
+// (facts_*.cpp: the Linux one reads /dev and sysfs; the simulated board has neither).
+namespace facts {
+// The bus the kit talks to: "/dev/i2c-1", or "the simulated board".
+const char* bus_name();
+// The /dev/i2c-* that exist, separated by spaces; empty when there is none.
+void list_buses(char* buf, std::size_t size);
+// The kernel device that holds addr, e.g. "1-0068 (ds3231, driver rtc-ds1307)", and what frees it;
+// false when nothing is known of it.
+bool holder(int addr, char* who, std::size_t who_size, char* fix, std::size_t fix_size);
+// Only the simulated board can be set up as a named scene: false for an unknown name, or on a
+// real bus (where scene_name() is nullptr).
+bool simulate(const char* scene);
+// The i-th scene's name, nullptr past the last.
+const char* scene_name(std::size_t i);
+}  // namespace facts
+
+}  // namespace doctor

@@ -1,0 +1,30 @@
+// The simulated board has no /dev and no sysfs: the doctor names it and knows no kernel devices.
+#include "doctor.hpp"
+#include "sim/board.hpp"
+
+namespace doctor::facts {
+
+const char* bus_name() {
+    return "the simulated board";
+}
+
+void list_buses(char* buf, std::size_t size) {
+    if (size > 0) {
+        buf[0] = '\0';
+    }
+}
+
+bool holder(int /*addr*/, char* /*who*/, std::size_t /*who_size*/, char* /*fix*/,
+            std::size_t /*fix_size*/) {
+    return false;
+}
+
+bool simulate(const char* scene) {
+    return sim::apply_scene(scene);
+}
+
+const char* scene_name(std::size_t i) {
+    return sim::scene_name(i);
+}
+
+}  // namespace doctor::facts
