@@ -122,18 +122,18 @@ bool check_bus(std::FILE* out, const handle& h) {
 // --- The motion sensor and the magnetometer behind its bypass ------------------------------------
 
 struct motion_part {
-    int who;
     const char* name;
+    int who;
     bool has_magnetometer;  // behind the bypass
     bool ak8963;            // which one: AK8963 (0.6 uT per count) rather than AK8975
 };
 
 // WHO_AM_I values of the InvenSense parts that share the MPU-6050's bypass registers.
 constexpr motion_part motion_parts[] = {
-    {mpu6050::WHO_AM_I_VALUE, "MPU-6050/9150", true, false},
-    {mpu6050::WHO_AM_I_MPU6500, "MPU-6500", false, false},
-    {mpu6050::WHO_AM_I_MPU9250, "MPU-9250", true, true},
-    {mpu6050::WHO_AM_I_MPU9255, "MPU-9255", true, true},
+    {"MPU-6050/9150", mpu6050::WHO_AM_I_VALUE, true, false},
+    {"MPU-6500", mpu6050::WHO_AM_I_MPU6500, false, false},
+    {"MPU-9250", mpu6050::WHO_AM_I_MPU9250, true, true},
+    {"MPU-9255", mpu6050::WHO_AM_I_MPU9255, true, true},
 };
 
 const motion_part* identify_motion(int who) {

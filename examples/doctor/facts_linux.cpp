@@ -49,7 +49,7 @@ void list_buses(char* buf, std::size_t size) {
     if (dev == nullptr) {
         return;
     }
-    int found[64];
+    int found[64] = {};
     std::size_t n = 0;
     while (const dirent* e = readdir(dev)) {
         char* end = nullptr;
