@@ -37,6 +37,7 @@ install(FILES ${PROJECT_BINARY_DIR}/compasskit-config.cmake
 # else its archive). The prefix is found from the file's own directory.
 file(RELATIVE_PATH KIT_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" KIT_PC_TO_PREFIX ${KIT_PC_TO_PREFIX})
+string(JOIN " " KIT_PC_LIBS_PRIVATE ${KIT_BUS_PC_LIBS_PRIVATE} -lm)
 foreach(module bypassmag directmag)
     string(TOUPPER ${module} KIT_PC_MODULE_UPPER)
     set(KIT_PC_MODULE ${module})

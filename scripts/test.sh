@@ -5,7 +5,7 @@
 # build/logs/<step>.log, and a failing step shows its failures. VERBOSE=1 shows all output as it
 # comes. Exits non-zero when anything fails.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 bash scripts/deps.sh test || exit 1
 
@@ -47,7 +47,8 @@ build_and_test() {
     : >"$build"
     : >"$tests"
     if ! logged "$build" cmake --preset "$p" || ! logged "$build" cmake --build --preset "$p"; then
-        [ "${VERBOSE:-0}" = 1 ] || tail -n 40 "$build"
+        # The end of it, without the progress lines that bury the compiler's messages.
+        [ "${VERBOSE:-0}" = 1 ] || grep -v '^\[ *[0-9]*%\]' "$build" | tail -n 40
         echo "(build log: $build)"
         return 1
     fi

@@ -21,12 +21,15 @@ set(pkg_libbypassmag${major} "${LIBDIR}/libbypassmag.so.${major};${LIBDIR}/libby
 set(pkg_libdirectmag${major} "${LIBDIR}/libdirectmag.so.${major};${LIBDIR}/libdirectmag.so.${VERSION}")
 set(pkg_compasskit-dev "include/compass/compass.hpp;include/compass/bypassmag.hpp;include/compass/directmag.hpp;include/i2cbus/bus.h;include/sim/board.hpp;${LIBDIR}/libbypassmag.a;${LIBDIR}/libdirectmag.a;${LIBDIR}/libbypassmag.so;${LIBDIR}/libdirectmag.so;${LIBDIR}/libi2cbus_sim.a;${LIBDIR}/pkgconfig/bypassmag.pc;${LIBDIR}/pkgconfig/directmag.pc;${LIBDIR}/pkgconfig/i2cbus_sim.pc;${LIBDIR}/cmake/compasskit/compasskit-config.cmake")
 set(pkg_compasskit-tools "bin/compass-calibrate;bin/compass-monitor-bypassmag;bin/compass-monitor-directmag;share/man/man1/compass-calibrate.1.gz;share/man/man1/compass-monitor-bypassmag.1.gz;share/man/man1/compass-monitor-directmag.1.gz")
-if(SIM_SHIPPED)
-    list(APPEND packages libi2cbus-sim${major})
-    set(pkg_libi2cbus-sim${major} "${LIBDIR}/libi2cbus_sim.so.${major}")
-endif()
 # What the packages depend on besides what their ELF files need.
 set(stated_compasskit-dev "libbypassmag${major};libdirectmag${major}")
+if(SIM_SHIPPED)
+    # The simulated board's library in a package of its own, its link name in the developers' one.
+    list(APPEND packages libi2cbus-sim${major})
+    set(pkg_libi2cbus-sim${major} "${LIBDIR}/libi2cbus_sim.so.${major}")
+    list(APPEND pkg_compasskit-dev ${LIBDIR}/libi2cbus_sim.so)
+    list(APPEND stated_compasskit-dev libi2cbus-sim${major})
+endif()
 
 # The package Debian ships each library in, by soname.
 set(provider_libc.so.6 libc6)
