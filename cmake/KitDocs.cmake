@@ -9,7 +9,10 @@ function(kit_gzip source output)
     add_custom_command(OUTPUT ${output}
         COMMAND sh -c "mkdir -p \"$(dirname \"$1\")\" && ${KIT_GZIP} -9nc \"$0\" > \"$1\"" ${source} ${output}
         DEPENDS ${source} VERBATIM)
-    string(MAKE_C_IDENTIFIER ${output} _name)
+    # Named after the file's place in the build tree: a name holding its absolute path would change
+    # with the checkout and read as noise in every build listing.
+    file(RELATIVE_PATH _name ${PROJECT_BINARY_DIR} ${output})
+    string(MAKE_C_IDENTIFIER ${_name} _name)
     add_custom_target(kit_doc_${_name} DEPENDS ${output})
     add_dependencies(kit_docs kit_doc_${_name})
 endfunction()

@@ -3,6 +3,7 @@
 # A host uses exactly one compass module: find_package(compasskit COMPONENTS bypassmag) or
 # pkg-config bypassmag (likewise directmag); asking for both is refused. Both files locate the
 # install from where they themselves lie, so a kit copied or installed under any prefix works.
+# What depends on the bus backend comes from cmake/KitBus.cmake.
 include(CMakePackageConfigHelpers)
 
 set(KIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/compasskit)
@@ -16,7 +17,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/i2cbus/include/i2cbus/bus.h
 install(TARGETS i2cbus_sim EXPORT kit-targets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/i2cbus/sim/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT dev)
-if(COMPASS_BUS STREQUAL "sim")
+if(KIT_BUS_SHIPPED)
     install(TARGETS i2cbus_sim_shared EXPORT kit-targets
             LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT sim NAMELINK_COMPONENT dev)
 endif()
@@ -31,24 +32,21 @@ install(FILES ${PROJECT_BINARY_DIR}/compasskit-config.cmake
               ${PROJECT_BINARY_DIR}/compasskit-config-version.cmake
         DESTINATION ${KIT_CMAKE_DIR} COMPONENT dev)
 
-# pkg-config: the shared module, and what a static link of it needs besides (its bus backend).
-# The prefix is found from the file's own directory.
-if(COMPASS_BUS STREQUAL "wiringpi")
-    set(KIT_PC_BUS_LIBS "-lwiringPi")
-elseif(COMPASS_BUS STREQUAL "sim")
-    set(KIT_PC_BUS_LIBS "-li2cbus_sim")
-else()
-    set(KIT_PC_BUS_LIBS "-li2cbus_i2cdev")
-endif()
+# pkg-config: the shared module with what its bus needs of a host's link, and what a static link
+# of it needs besides; the simulated board (its shared library where the modules are built on it,
+# else its archive). The prefix is found from the file's own directory.
 file(RELATIVE_PATH KIT_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" KIT_PC_TO_PREFIX ${KIT_PC_TO_PREFIX})
+string(JOIN " " KIT_PC_LIBS_PRIVATE ${KIT_BUS_PC_LIBS_PRIVATE} -lm)
 foreach(module bypassmag directmag)
     string(TOUPPER ${module} KIT_PC_MODULE_UPPER)
     set(KIT_PC_MODULE ${module})
     configure_file(${CMAKE_CURRENT_LIST_DIR}/module.pc.in ${PROJECT_BINARY_DIR}/${module}.pc @ONLY)
-    install(FILES ${PROJECT_BINARY_DIR}/${module}.pc
-            DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 endforeach()
+configure_file(${CMAKE_CURRENT_LIST_DIR}/i2cbus_sim.pc.in ${PROJECT_BINARY_DIR}/i2cbus_sim.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/bypassmag.pc ${PROJECT_BINARY_DIR}/directmag.pc
+              ${PROJECT_BINARY_DIR}/i2cbus_sim.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 # --- Debian packages ---------------------------------------------------------------------------
 
@@ -106,7 +104,7 @@ AK8975 behind its bypass and an HMC5883L.")
 if(KIT_BUILD_EXAMPLES)
     list(APPEND KIT_DEB_COMPONENTS tools)
 endif()
-if(COMPASS_BUS STREQUAL "sim")
+if(KIT_BUS_SHIPPED)
     list(APPEND KIT_DEB_COMPONENTS sim)
 endif()
 
@@ -147,9 +145,8 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # looks, so those are stated below; it finds them in the staged packages next door.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ../sim/usr/${CMAKE_INSTALL_LIBDIR})
-if(COMPASS_BUS STREQUAL "wiringpi")
-    get_filename_component(_kit_wiringpi_dir ${KIT_WIRINGPI_LIBRARY} DIRECTORY)
-    list(APPEND CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${_kit_wiringpi_dir})
+if(KIT_BUS_LIBRARY_DIR)
+    list(APPEND CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${KIT_BUS_LIBRARY_DIR})
 endif()
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
@@ -164,19 +161,18 @@ foreach(c bypassmag directmag sim)
     set(CPACK_DEBIAN_${C}_PACKAGE_CONTROL_EXTRA ${_kit_debian}/triggers)
 endforeach()
 # Libraries built on a bus that is not the C library's bring its package along.
-if(COMPASS_BUS STREQUAL "wiringpi")
-    set(_kit_bus_depends "wiringpi")
-elseif(COMPASS_BUS STREQUAL "sim")
+set(_kit_bus_depends ${KIT_BUS_DEB_DEPENDS})
+if(KIT_BUS_SHIPPED)
     set(_kit_bus_depends "${_kit_pkg_sim} (= ${PROJECT_VERSION})")
 endif()
-if(DEFINED _kit_bus_depends)
+if(_kit_bus_depends)
     foreach(C BYPASSMAG DIRECTMAG TOOLS)
         set(CPACK_DEBIAN_${C}_PACKAGE_DEPENDS ${_kit_bus_depends})
     endforeach()
 endif()
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
     "${_kit_pkg_bypassmag} (= ${PROJECT_VERSION}), ${_kit_pkg_directmag} (= ${PROJECT_VERSION})")
-if(COMPASS_BUS STREQUAL "sim")
+if(KIT_BUS_SHIPPED)
     string(APPEND CPACK_DEBIAN_DEV_PACKAGE_DEPENDS ", ${_kit_pkg_sim} (= ${PROJECT_VERSION})")
 endif()
 include(CPack)

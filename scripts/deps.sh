@@ -1,23 +1,36 @@
 #!/usr/bin/env bash
-# Installs, on Debian 12, what the kit's build, tests and demo need and is not there yet.
-#   scripts/deps.sh demo   - native build and the demo
-#   scripts/deps.sh test   - everything the test command uses (native, armhf, analysers, peers,
-#                            fuzzing, the board test)
-#   scripts/deps.sh board  - the board test (armhf cross build, qemu-system-arm, initramfs tools)
+# Installs, on Debian 12 (or Raspberry Pi OS), what the kit's build, tests and demo need and is not
+# there yet.
+#   scripts/deps.sh demo    - native build and the demo
+#   scripts/deps.sh native  - native build and its tests, packages and benchmarks: a board that
+#                             builds the kit itself needs only this
+#   scripts/deps.sh test    - everything the test command uses (native, armhf, analysers, fuzzing,
+#                             the board test); on an armhf machine the native build is the board's,
+#                             so no cross toolchain or emulator
+#   scripts/deps.sh board   - the board test (armhf cross build, qemu-system-arm, initramfs tools)
 set -euo pipefail
 
 what=${1:-test}
-pkgs=(cmake make g++ googletest pkg-config iproute2)
-board=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-system-arm cpio xz-utils)
+base=(cmake make g++ googletest pkg-config iproute2)
+native=(dpkg-dev file lintian man-db libbenchmark-dev socat netcat-openbsd time)
+analysers=(clang-format clang-tidy cppcheck clang libclang-rt-14-dev)
+# An armhf machine's own g++ is the arm-linux-gnueabihf compiler; elsewhere it is a cross one.
+on_armhf=false
+[ "$(dpkg --print-architecture)" = armhf ] && on_armhf=true
+toolchain=()
+$on_armhf || toolchain=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf)
+# The armhf C and C++ libraries tell dpkg-shlibdeps what the armhf packages depend on.
+cross=("${toolchain[@]}" qemu-user libc6:armhf libstdc++6:armhf)
+guest=(qemu-system-arm cpio xz-utils)  # the board test's emulated board and its root
+pkgs=("${base[@]}")
 case "$what" in
     demo) ;;
+    native) pkgs+=("${native[@]}") ;;
     test)
-        pkgs+=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf qemu-user libbenchmark-dev
-               socat netcat-openbsd time clang-format clang-tidy cppcheck dpkg-dev file
-               libi2c-dev libi2c-dev:armhf libc6:armhf libstdc++6:armhf lintian man-db
-               clang libclang-rt-14-dev "${board[@]}") ;;
-    board) pkgs+=("${board[@]}") ;;
-    *) echo "deps.sh: unknown set '$what' (demo, test or board)" >&2; exit 2 ;;
+        pkgs+=("${native[@]}" "${analysers[@]}")
+        $on_armhf || pkgs+=("${cross[@]}" "${guest[@]}") ;;
+    board) pkgs+=("${toolchain[@]}" "${guest[@]}") ;;
+    *) echo "deps.sh: unknown set '$what' (demo, native, test or board)" >&2; exit 2 ;;
 esac
 
 missing=()

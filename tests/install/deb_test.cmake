@@ -1,7 +1,7 @@
 # Builds the Debian packages of a configured build tree with CPack and checks what they hold, what
 # they depend on (against what their ELF files need), the shared libraries' control files and, with
 # MAX_STRIPPED, the size of the board's client and compass libraries as shipped.
-#   cmake -DBUILD_DIR=.. -DARCH=armhf -DVERSION=1.0.0 -DLIBDIR=lib/<triplet> -DBUS=i2cdev
+#   cmake -DBUILD_DIR=.. -DARCH=armhf -DVERSION=1.0.0 -DLIBDIR=lib/<triplet> -DSIM_SHIPPED=OFF
 #         -DREADELF=readelf [-DMAX_STRIPPED=6144] -P deb_test.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -19,14 +19,17 @@ set(packages compasskit-client libbypassmag${major} libdirectmag${major} compass
 set(pkg_compasskit-client "bin/client;share/man/man1/client.1.gz")
 set(pkg_libbypassmag${major} "${LIBDIR}/libbypassmag.so.${major};${LIBDIR}/libbypassmag.so.${VERSION}")
 set(pkg_libdirectmag${major} "${LIBDIR}/libdirectmag.so.${major};${LIBDIR}/libdirectmag.so.${VERSION}")
-set(pkg_compasskit-dev "include/compass/compass.hpp;include/compass/bypassmag.hpp;include/compass/directmag.hpp;include/i2cbus/bus.h;include/sim/board.hpp;${LIBDIR}/libbypassmag.a;${LIBDIR}/libdirectmag.a;${LIBDIR}/libbypassmag.so;${LIBDIR}/libdirectmag.so;${LIBDIR}/libi2cbus_sim.a;${LIBDIR}/pkgconfig/bypassmag.pc;${LIBDIR}/pkgconfig/directmag.pc;${LIBDIR}/cmake/compasskit/compasskit-config.cmake")
+set(pkg_compasskit-dev "include/compass/compass.hpp;include/compass/bypassmag.hpp;include/compass/directmag.hpp;include/i2cbus/bus.h;include/sim/board.hpp;${LIBDIR}/libbypassmag.a;${LIBDIR}/libdirectmag.a;${LIBDIR}/libbypassmag.so;${LIBDIR}/libdirectmag.so;${LIBDIR}/libi2cbus_sim.a;${LIBDIR}/pkgconfig/bypassmag.pc;${LIBDIR}/pkgconfig/directmag.pc;${LIBDIR}/pkgconfig/i2cbus_sim.pc;${LIBDIR}/cmake/compasskit/compasskit-config.cmake")
 set(pkg_compasskit-tools "bin/compass-calibrate;bin/compass-monitor-bypassmag;bin/compass-monitor-directmag;share/man/man1/compass-calibrate.1.gz;share/man/man1/compass-monitor-bypassmag.1.gz;share/man/man1/compass-monitor-directmag.1.gz")
-if(BUS STREQUAL "sim")
-    list(APPEND packages libi2cbus-sim${major})
-    set(pkg_libi2cbus-sim${major} "${LIBDIR}/libi2cbus_sim.so.${major}")
-endif()
 # What the packages depend on besides what their ELF files need.
 set(stated_compasskit-dev "libbypassmag${major};libdirectmag${major}")
+if(SIM_SHIPPED)
+    # The simulated board's library in a package of its own, its link name in the developers' one.
+    list(APPEND packages libi2cbus-sim${major})
+    set(pkg_libi2cbus-sim${major} "${LIBDIR}/libi2cbus_sim.so.${major}")
+    list(APPEND pkg_compasskit-dev ${LIBDIR}/libi2cbus_sim.so)
+    list(APPEND stated_compasskit-dev libi2cbus-sim${major})
+endif()
 
 # The package Debian ships each library in, by soname.
 set(provider_libc.so.6 libc6)

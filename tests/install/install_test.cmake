@@ -1,6 +1,7 @@
 # Installs the kit into a staging prefix other than the configured one and moves it elsewhere, then
 # builds outside hosts against it the two ways a user would (find_package and pkg-config) and runs
-# them, and the board tools, on the simulated board.
+# them, and the board tools, on the simulated board. A second kit, on /dev/i2c-N, gets pkg-config
+# hosts too.
 #   cmake -DSOURCE_DIR=.. -DWORK_DIR=.. -DLIBDIR=lib/<triplet> [-DTOOLCHAIN=..] [-DRUN_PREFIX=..]
 #         [-DCXX=..] -P install_test.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -14,23 +15,24 @@ function(run)
     set(run_out "${out}" PARENT_SCOPE)
 endfunction()
 
-set(kit ${WORK_DIR}/kit)
-set(stage ${WORK_DIR}/stage)
-set(moved ${WORK_DIR}/moved)
+set(moved ${WORK_DIR}/moved-sim)
 file(REMOVE_RECURSE ${WORK_DIR})
 set(toolchain_arg "")
 if(TOOLCHAIN)
     set(toolchain_arg --toolchain ${TOOLCHAIN})
 endif()
 
-# The kit itself, with its shared modules and tools on the simulated board. Configured for a prefix
-# that does not exist: nothing installed may lead there.
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${kit} ${toolchain_arg} -DCOMPASS_BUS=sim
-    -DKIT_BUILD_TESTS=OFF -DKIT_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Release
-    -DCMAKE_INSTALL_PREFIX=/nonexistent/compasskit)
-run(${CMAKE_COMMAND} --build ${kit} -j2)
-run(${CMAKE_COMMAND} --install ${kit} --prefix ${stage})
-file(RENAME ${stage} ${moved})
+# The kit with its shared modules and tools on the simulated board, and one with only the modules on
+# a bus no machine has. Configured for a prefix that does not exist: nothing installed may lead there.
+set(kit_args_i2cdev -DCOMPASS_I2C_BUS=1048575 -DKIT_BUILD_EXAMPLES=OFF)
+foreach(bus sim i2cdev)
+    run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/kit-${bus} ${toolchain_arg} -DCOMPASS_BUS=${bus}
+        ${kit_args_${bus}} -DKIT_BUILD_TESTS=OFF -DKIT_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Release
+        -DCMAKE_INSTALL_PREFIX=/nonexistent/compasskit)
+    run(${CMAKE_COMMAND} --build ${WORK_DIR}/kit-${bus} -j2)
+    run(${CMAKE_COMMAND} --install ${WORK_DIR}/kit-${bus} --prefix ${WORK_DIR}/stage-${bus})
+    file(RENAME ${WORK_DIR}/stage-${bus} ${WORK_DIR}/moved-${bus})
+endforeach()
 
 foreach(f bin/client bin/compass-calibrate bin/compass-monitor-bypassmag bin/compass-monitor-directmag
           share/man/man1/client.1.gz share/man/man1/compass-calibrate.1.gz
@@ -38,7 +40,8 @@ foreach(f bin/client bin/compass-calibrate bin/compass-monitor-bypassmag bin/com
           include/i2cbus/bus.h include/sim/board.hpp ${LIBDIR}/libbypassmag.so
           ${LIBDIR}/libbypassmag.a ${LIBDIR}/libdirectmag.so ${LIBDIR}/libdirectmag.a
           ${LIBDIR}/libi2cbus_sim.a ${LIBDIR}/libi2cbus_sim.so ${LIBDIR}/pkgconfig/bypassmag.pc
-          ${LIBDIR}/pkgconfig/directmag.pc ${LIBDIR}/cmake/compasskit/compasskit-config.cmake)
+          ${LIBDIR}/pkgconfig/directmag.pc ${LIBDIR}/pkgconfig/i2cbus_sim.pc
+          ${LIBDIR}/cmake/compasskit/compasskit-config.cmake)
     if(NOT EXISTS ${moved}/${f})
         message(FATAL_ERROR "not installed: ${f}")
     endif()
@@ -57,17 +60,29 @@ foreach(module bypassmag directmag)
     run(${RUN_PREFIX} ${b}/host)
     message(STATUS "find_package host, ${module}: ${run_out}")
 
-    # pkg-config: the same host, compiled by hand with nothing but what pkg-config says (and the
-    # simulated board, which sits beside the module).
-    set(ENV{PKG_CONFIG_PATH} ${moved}/${LIBDIR}/pkgconfig)
-    set(ENV{PKG_CONFIG_LIBDIR} ${moved}/${LIBDIR}/pkgconfig)
-    run(pkg-config --cflags --libs ${module})
-    string(STRIP "${run_out}" flags)
-    separate_arguments(flags UNIX_COMMAND "${flags}")
-    run(${CXX} -std=c++20 -DHOST_MODULE_${module} ${host_src}/host.cpp ${flags} -li2cbus_sim
-        -o ${WORK_DIR}/pc-host-${module})
-    run(${run_env} ${RUN_PREFIX} ${WORK_DIR}/pc-host-${module})
-    message(STATUS "pkg-config host, ${module}: ${run_out}")
+    # pkg-config: the same host, compiled by hand with nothing but what pkg-config says, finding the
+    # kit at run time by the path written into it. A module built on the simulated board brings it
+    # along; on i2c-dev the host adds the board's archive, and the module finds no bus.
+    set(pc_sim ${module})
+    set(pc_i2cdev ${module} i2cbus_sim)
+    set(expect_sim "^0 setup success\\.\n")
+    set(expect_i2cdev "^1 Error while setting up\\.\n")
+    foreach(bus sim i2cdev)
+        set(ENV{PKG_CONFIG_PATH} ${WORK_DIR}/moved-${bus}/${LIBDIR}/pkgconfig)
+        set(ENV{PKG_CONFIG_LIBDIR} ${WORK_DIR}/moved-${bus}/${LIBDIR}/pkgconfig)
+        run(pkg-config --cflags --libs ${pc_${bus}})
+        string(STRIP "${run_out}" flags)
+        run(pkg-config --variable=libdir ${module})
+        string(STRIP "-Wl,-rpath,${run_out} ${flags}" flags)
+        separate_arguments(flags UNIX_COMMAND "${flags}")
+        set(exe ${WORK_DIR}/pc-host-${module}-${bus})
+        run(${CXX} -std=c++20 -DHOST_MODULE_${module} ${host_src}/host.cpp ${flags} -o ${exe})
+        execute_process(COMMAND ${RUN_PREFIX} ${exe} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+        if(NOT "${rc} ${out}" MATCHES "${expect_${bus}}")
+            message(FATAL_ERROR "pkg-config host, ${module} on ${bus}: exit ${rc}:\n${out}")
+        endif()
+        message(STATUS "pkg-config host, ${module} on ${bus}: ${out}")
+    endforeach()
 endforeach()
 
 # Both modules in one program is refused when the package is asked for them.

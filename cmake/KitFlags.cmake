@@ -1,4 +1,5 @@
-# Compiler flags shared by every target of the kit, and the extra ones for what we ship.
+# Compiler flags shared by every target of the kit, the extra ones for what we ship, and the prefix
+# that starts one of our programs in a test (the emulator of a cross build).
 
 # Flags for the kit's own sources: warnings fatal, and no contraction of a*b+c into fused
 # multiply-adds, so the arithmetic gives the same bits on x86-64 and on ARM.
