@@ -40,14 +40,15 @@ if load_stub 0x68; then
     set_reg 0x68 0x75 0x71
     run_doctor doctor.mpu9250
 fi
-# A kernel device declared at 0x68 (no rtc driver is loaded), an AK8975 answering without it.
+# A kernel device declared at 0x68, an RTC the kernel's built-in rtc-ds1307 binds; an AK8975
+# answering without a motion sensor.
 if load_stub 0x0c,0x68; then
     set_reg 0x68 0x75 0x68
     set_reg 0x0c 0x00 0x48
     held=/sys/bus/i2c/devices/$STUB-0068
     echo ds3231 0x68 >/sys/bus/i2c/devices/i2c-"$STUB"/new_device
     begin doctor.held.kernel
-    echo "adapter $STUB: $(cat "$held"/name) $([ -e "$held"/driver ] && echo bound || echo unbound)"
+    echo "adapter $STUB: $(cat "$held"/name), driver $(basename "$(readlink "$held"/driver)")"
     end
     run_doctor doctor.held
     echo 0x68 >/sys/bus/i2c/devices/i2c-"$STUB"/delete_device

@@ -45,10 +45,10 @@ check "doctor, an MPU-9250: writes only the module's reset and bypass to it" "$m
 
 # The doctor looks the holder up under the kit's bus number; load_stub makes /dev/i2c-N a second
 # node of the stub's adapter when their numbers differ, and then sysfs has no N-0068 to name.
-check "doctor, held 0x68: the kernel has ds3231 there with no driver bound" "ds3231 unbound" \
+check "doctor, held 0x68: the kernel has a ds3231 there, bound to rtc-ds1307" "ds3231, driver rtc-ds1307" \
     "$(section doctor.held.kernel | cut -d' ' -f3-)"
 if [ "$(section doctor.held.kernel | sed -n 's/^adapter \([0-9]*\):.*/\1/p')" = "$kit_bus" ]; then
-    held="fail  0x68: held by the kernel device $kit_bus-0068 (ds3231, no driver bound); delete it (echo 0x68 | sudo tee /sys/bus/i2c/devices/i2c-$kit_bus/delete_device) or drop the device-tree overlay that declares it"
+    held="fail  0x68: held by the kernel device $kit_bus-0068 (ds3231, driver rtc-ds1307); unbind it (echo $kit_bus-0068 | sudo tee /sys/bus/i2c/drivers/rtc-ds1307/unbind) or drop the device-tree overlay that declares it"
 else
     held='fail  0x68: held by a kernel driver (i2cdetect shows UU); unbind it or drop the device-tree overlay that declares it'
 fi
