@@ -1,0 +1,16 @@
+# shellcheck shell=sh
+# compass-doctor without a usable bus: a node only root may open, then no node at all
+# (run_doctor: 50-doctor-parts.guest.sh).
+if load_stub 0x1e; then
+    chmod 0600 /dev/i2c-"$KIT_BUS"
+    mkdir -p /etc
+    printf 'root:x:0:0::/:/bin/sh\nkit:x:1000:1000::/tmp:/bin/sh\n' >/etc/passwd
+    printf 'root:x:0:\nkit:x:1000:\n' >/etc/group
+    run_doctor doctor.denied su -s /bin/sh kit -c
+fi
+# Other buses exist, numbered so that only a numeric sort lists them in order.
+rm -f /dev/i2c-*
+mknod /dev/i2c-10 c 89 10
+mknod /dev/i2c-3 c 89 3
+run_doctor doctor.nobus
+rm -f /dev/i2c-10 /dev/i2c-3
