@@ -1,6 +1,8 @@
 // What the doctor learns of a Linux board outside the four calls: the /dev/i2c-* that exist, and
 // the kernel device sysfs shows at an address (i2c-dev refuses an address a device holds: EBUSY).
 #include <dirent.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,6 +31,16 @@ bool read_line(const char* path, char* buf, std::size_t size) {
         buf[std::strcspn(buf, "\n")] = '\0';
     }
     return ok;
+}
+
+// The adapter behind the kit's /dev/i2c-N is the node's minor number: sysfs names the devices on it
+// by that, which need not be N (a node made by hand, a renumbered bus).
+int adapter_number() {
+    struct stat st {};
+    if (stat(bus_name(), &st) == 0 && S_ISCHR(st.st_mode)) {
+        return static_cast<int>(minor(st.st_rdev));
+    }
+    return bus_number;
 }
 
 int by_number(const void* a, const void* b) {
@@ -72,10 +84,11 @@ void list_buses(char* buf, std::size_t size) {
 }
 
 bool holder(int addr, char* who, std::size_t who_size, char* fix, std::size_t fix_size) {
+    const int adapter = adapter_number();
     char dir[64];
     char path[96];
     char name[64] = "";
-    (void)std::snprintf(dir, sizeof dir, "/sys/bus/i2c/devices/%d-%04x", bus_number, addr);
+    (void)std::snprintf(dir, sizeof dir, "/sys/bus/i2c/devices/%d-%04x", adapter, addr);
     (void)std::snprintf(path, sizeof path, "%s/name", dir);
     if (!read_line(path, name, sizeof name)) {
         return false;
@@ -98,7 +111,7 @@ bool holder(int addr, char* who, std::size_t who_size, char* fix, std::size_t fi
         (void)std::snprintf(fix, fix_size,
                             "delete it (echo 0x%02x | sudo tee /sys/bus/i2c/devices/i2c-%d/"
                             "delete_device) or drop the device-tree overlay that declares it",
-                            addr, bus_number);
+                            addr, adapter);
     }
     return true;
 }

@@ -43,15 +43,12 @@ exit 1" "$(section doctor.mpu9250.out)"
 check "doctor, an MPU-9250: writes only the module's reset and bypass to it" "$mpu_writes" \
     "$(writes doctor.mpu9250.trace)"
 
-# The doctor looks the holder up under the kit's bus number; load_stub makes /dev/i2c-N a second
-# node of the stub's adapter when their numbers differ, and then sysfs has no N-0068 to name.
+# The doctor names the holder under the adapter behind the kit's /dev/i2c-N (the node's minor),
+# which load_stub may have made a second node of the stub's adapter.
 check "doctor, held 0x68: the kernel has a ds3231 there, bound to rtc-ds1307" "ds3231, driver rtc-ds1307" \
     "$(section doctor.held.kernel | cut -d' ' -f3-)"
-if [ "$(section doctor.held.kernel | sed -n 's/^adapter \([0-9]*\):.*/\1/p')" = "$kit_bus" ]; then
-    held="fail  0x68: held by the kernel device $kit_bus-0068 (ds3231, driver rtc-ds1307); unbind it (echo $kit_bus-0068 | sudo tee /sys/bus/i2c/drivers/rtc-ds1307/unbind) or drop the device-tree overlay that declares it"
-else
-    held='fail  0x68: held by a kernel driver (i2cdetect shows UU); unbind it or drop the device-tree overlay that declares it'
-fi
+adapter=$(section doctor.held.kernel | sed -n 's/^adapter \([0-9]*\):.*/\1/p')
+held="fail  0x68: held by the kernel device $adapter-0068 (ds3231, driver rtc-ds1307); unbind it (echo $adapter-0068 | sudo tee /sys/bus/i2c/drivers/rtc-ds1307/unbind) or drop the device-tree overlay that declares it"
 check "doctor, held 0x68 (EBUSY) and an AK8975 alone: findings, verdict, exit 1" "ok    bus: $bus opens for reading and writing
 $held
 ok    0x69: no motion sensor (AD0 low, as bypassmag expects)
