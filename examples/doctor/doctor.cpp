@@ -90,6 +90,22 @@ void report_held(std::FILE* out, int addr, int err) {
     }
 }
 
+// The field's magnitude against the Earth's; marks the module usable when it fits.
+void judge_field(std::FILE* out, int addr, double x, double y, double z, const char* what,
+                 outcome& o) {
+    const double field = std::sqrt(x * x + y * y + z * z);
+    if (field < earth_min_ut || field > earth_max_ut) {
+        say(out, level::fail,
+            "0x%02X: field %.0f uT after the build's offsets, the Earth's is 25-65 uT: a magnet or "
+            "steel near the sensor, or offsets that do not fit this board (compass-calibrate)",
+            addr, field);
+        set(o.reason, "%s sees no plausible field", what);
+        return;
+    }
+    say(out, level::ok, "0x%02X: field %.0f uT, as the Earth's", addr, field);
+    o.usable = true;
+}
+
 // --- The bus -----------------------------------------------------------------------------------
 
 // False when the bus itself cannot be used; says why and what to do.
@@ -239,17 +255,7 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
     const double x = compass::ak8975_microtesla(counts[0]) * ratio - COMPASS_BYPASSMAG_OFFSET_X;
     const double y = compass::ak8975_microtesla(counts[1]) * ratio - COMPASS_BYPASSMAG_OFFSET_Y;
     const double z = compass::ak8975_microtesla(counts[2]) * ratio;
-    const double field = std::sqrt(x * x + y * y + z * z);
-    if (field < earth_min_ut || field > earth_max_ut) {
-        say(out, level::fail,
-            "0x0C: field %.0f uT after the build's offsets, the Earth's is 25-65 uT: a magnet or "
-            "steel near the sensor, or offsets that do not fit this board (compass-calibrate)",
-            field);
-        set(o.reason, "the magnetometer behind the bypass sees no plausible field");
-        return;
-    }
-    say(out, level::ok, "0x0C: field %.0f uT, as the Earth's", field);
-    o.usable = true;
+    judge_field(out, ak8975::ADDRESS, x, y, z, "the magnetometer behind the bypass", o);
 }
 
 void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o) {
@@ -391,18 +397,10 @@ void check_standalone(std::FILE* out, outcome& o) {
     const double x = (counts[0] - COMPASS_DIRECTMAG_OFFSET_X) / per_ut;
     const double y = (counts[2] - COMPASS_DIRECTMAG_OFFSET_Y) / per_ut;
     const double z = counts[1] / per_ut;
-    const double field = std::sqrt(x * x + y * y + z * z);
-    if (field < earth_min_ut || field > earth_max_ut) {
-        say(out, level::fail,
-            "0x1E: field %.0f uT after the build's offsets, the Earth's is 25-65 uT: a magnet or "
-            "steel near the sensor, or offsets that do not fit this board (compass-calibrate)",
-            field);
-        set(o.reason, "the HMC5883L sees no plausible field");
-        return;
+    judge_field(out, hmc5883l::ADDRESS, x, y, z, "the HMC5883L", o);
+    if (o.usable) {
+        set(o.part, "HMC5883L at 0x1E");
     }
-    say(out, level::ok, "0x1E: measures continuously, field %.0f uT, as the Earth's", field);
-    o.usable = true;
-    set(o.part, "HMC5883L at 0x1E");
 }
 
 // --- Look-alikes neither module drives ---------------------------------------------------------
