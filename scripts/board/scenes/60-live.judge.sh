@@ -11,11 +11,11 @@ live_transfers() {
 }
 for m in directmag bypassmag; do
     case $m in
-        directmag) head='setup success.\nFound magneto DIRECTMAG.\nhandle ok\n' ;;
-        *) head='setup success.\nFound MPU.\nsetup success.\nFound magneto.\nhandle ok\n' ;;
+        directmag) head='setup success.\nFound magneto DIRECTMAG.\nhandle ok' ;;
+        *) head='setup success.\nFound MPU.\nsetup success.\nFound magneto.\nhandle ok' ;;
     esac
     check "live $m: set-up lines and headings while the board turns$([ $m = bypassmag ] && echo ', avg_magneto after a turn')" \
-        "$(printf "$head"; live_rows $m | sed 's/.*= //'; echo "exit 0")" "$(section live.$m.out)"
+        "$(printf '%b\n' "$head"; live_rows $m | sed 's/.*= //'; echo "exit 0")" "$(section live.$m.out)"
     check "live $m: smbus transfers of set-up and readings" "$(live_transfers $m)" \
         "$(transfers live.$m.trace | cut -d' ' -f3-5,7)"
     check_waits $m live.$m.trace "live $m"

@@ -4,7 +4,7 @@
 # bring it on. Each try starts from a board just powered.
 reset_try() { # reset_try NAME PAUSE_US
     ctl scene default
-    echo >$T/trace
+    echo >"$T"/trace
     trace_on
     begin "$1"
     i2cset -y "$BRIDGE" 0x68 0x6b 0x80
@@ -15,7 +15,7 @@ reset_try() { # reset_try NAME PAUSE_US
     end
     trace_off
     begin "$1.trace"
-    grep 'smbus_' $T/trace
+    grep 'smbus_' "$T"/trace
     end
 }
 if use_bridge; then

@@ -69,7 +69,8 @@ void catch_up(std::int64_t t_ns) {
 // driver's pause measured from its return is then a pause the part sees in full.
 void wait_for_bus() {
     const std::int64_t end = ds.epoch_ns + sim::board().now_ns();
-    const timespec ts{static_cast<time_t>(end / 1'000'000'000), static_cast<long>(end % 1'000'000'000)};
+    const timespec ts{static_cast<time_t>(end / 1'000'000'000),
+                      static_cast<long>(end % 1'000'000'000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
 }
