@@ -27,7 +27,6 @@
 #include <ctime>
 
 #include "i2c-bridge.h"
-#include "i2cbus/bus.h"
 #include "sim/board.hpp"
 
 namespace {
