@@ -1,6 +1,11 @@
 # shellcheck shell=bash
 # Boots the guest in qemu-system-arm, without a network device, and keeps what its console printed
 # in $out. Sets qrc (qemu's exit status) and elapsed (seconds from qemu's start to power-off).
+# The guest's clock counts executed instructions, 1 ns each (-icount shift=0), and jumps over idle
+# time (sleep=off): a sleep lasts exactly what it asked plus the instructions around it, however
+# loaded the host is, so the timed checks' margins are the guest's own and do not shrink under
+# load. Without it a loaded host stretches the guest's sleeps (a 9 ms part would read right
+# after the kit's 8 ms wait).
 boot_guest() {
     echo "=== booting $abi in qemu-system-arm (virt, cortex-a15, no network device)"
     local console=$guest/console.log t0 t1
@@ -8,6 +13,7 @@ boot_guest() {
     t0=$(date +%s%N)
     set +e
     timeout 90 qemu-system-arm -M virt -cpu cortex-a15 -m 256 -nographic -monitor none -no-reboot -nic none \
+        -icount shift=0,sleep=off \
         -kernel "$kimg/vmlinuz" -initrd "$guest/initramfs.cpio" \
         -append "console=ttyAMA0 quiet loglevel=1 panic=-1" -serial "file:$console" </dev/null >>"$log" 2>&1
     qrc=$?

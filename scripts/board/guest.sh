@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # The guest's root: the kit built for armhf on the i2c-dev backend and packaged as a user gets it,
-# its packages unpacked, the test's hosts built against their pkg-config files, the scenes, busybox,
-# the kernel modules and the C library they all need; packed as $guest/initramfs.cpio.
+# its packages unpacked, the test's hosts built against their pkg-config files, the bridge's daemon
+# (the simulated board's models, static), the scenes, busybox, the kernel modules and the C library
+# they all need; packed as $guest/initramfs.cpio.
 
 build_kit() {
     echo "=== building the kit for armhf (COMPASS_BUS=i2cdev) and its Debian packages"
@@ -14,6 +15,9 @@ build_kit() {
     [ ${#debs[@]} -gt 0 ] || die "cpack made no .deb in $bdir"
     kit_bus=$(sed -n 's/^COMPASS_I2C_BUS:[A-Z]*=//p' "$bdir/CMakeCache.txt")
     [ -n "$kit_bus" ] || die "no COMPASS_I2C_BUS in $bdir/CMakeCache.txt"
+    # The bridge's module is one of build_kmods'; its daemon runs the board's models with the
+    # hard iron where this build's offsets centre it.
+    quiet "building bridged" tests/board/bridge/build.sh "$bdir/bridge" - "$kimg/i2c-dev.ko" "$bdir/CMakeCache.txt"
 }
 
 # Test hosts, built against the installed kit through its pkg-config files as shipped: their paths
@@ -75,12 +79,13 @@ make_guest() {
     guest=$bdir/guest
     groot=$guest/root
     rm -rf "$guest"
-    mkdir -p "$groot"/{bin,sbin,usr/bin,usr/sbin,dev,proc,sys,tmp,opt/board}
+    mkdir -p "$groot"/{bin,sbin,usr/bin,usr/sbin,dev,proc,sys,tmp,run,opt/board}
     local d
     for d in "${debs[@]}"; do dpkg-deb -x "$d" "$groot"; done
     build_host directmag
     build_host bypassmag
-    put "$bdir/examples/echo_server/echo_server" tests/board/turns.txt tests/compass/sequences.txt /opt/board
+    put "$bdir/examples/echo_server/echo_server" "$bdir/bridge/bridged" tests/board/turns.txt \
+        tests/board/live.txt tests/compass/sequences.txt /opt/board
     put scripts/board/scenes/*.guest.sh /opt/board/scenes
     echo "KIT_BUS=$kit_bus" >"$groot/opt/board/env"
     install -m 755 scripts/board/init "$groot/init"

@@ -23,7 +23,7 @@ check() { # check NAME EXPECTED ACTUAL [NOTE]
     fi
 }
 
-# check_waits MODULE SECTION : one check per wait in the module's table: every time the transfer
+# check_waits MODULE SECTION [LABEL] : one check per wait in the module's table: every time the transfer
 # before it is followed by the one after it, the gap from the end of one to the start of the
 # other is at least that long.
 check_waits() {
@@ -36,7 +36,7 @@ check_waits() {
             prev == b && key() == a { gap = ($1 - end) * 1000; n++; if (n == 1 || gap < min) min = gap }
             { prev = key(); end = $2 }
             END { printf "%d %.3f\n", n, min }')
-        check "$1: $what waits >= $ms ms from ${before//_/ } to ${after//_/ }" yes \
+        check "${3:-$1}: $what waits >= $ms ms from ${before//_/ } to ${after//_/ }" yes \
             "$(echo "$seen" | awk -v ms="$ms" '{ print ($1 > 0 && $2 >= ms ? "yes" : "no") }')" \
             "$(echo "$seen" | awk '{ printf "%d seen, shortest %s ms", $1, $2 }')"
     done < <(expect waits "$1" /dev/null)

@@ -1,9 +1,11 @@
 # shellcheck shell=bash
 # Kernel modules the guest loads besides the kernel's own, built out of tree against Debian's
-# headers of the very kernel it boots. One line a module: its name, then its sources; a source
-# "linux:PATH" is PATH in Debian's kernel source (fetched once), any other path is in this tree.
+# headers of the very kernel it boots. One line a module: its name, then its sources (headers
+# are copied beside them); a source "linux:PATH" is PATH in Debian's kernel source (fetched once),
+# any other path is in this tree.
 kmods=(
     "i2c-stub linux:drivers/i2c/i2c-stub.c"
+    "i2c-bridge tests/board/bridge/i2c-bridge.c tests/board/bridge/i2c-bridge.h"
 )
 
 ksrc_files=()
@@ -31,7 +33,7 @@ build_kmods() {
             [ -f "$src" ] || die "module $name: no source $src"
             cmp -s "$src" "$dir/${src##*/}" || cp "$src" "$dir/"
             obj=${src##*/}
-            objs+=("${obj%.c}.o")
+            case $obj in *.c) objs+=("${obj%.c}.o") ;; esac
         done
         # One source named after the module builds it alone; several are linked into it.
         if [ "${objs[*]}" = "$name.o" ]; then

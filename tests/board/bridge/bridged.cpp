@@ -1,6 +1,7 @@
 // The guest's bridge daemon: serves the transfers of the "compasskit bridge" I2C adapter
-// (i2c-bridge.ko, through /dev/i2c-bridge) from the simulated board's device models, with the
-// board's clock following the guest's, and takes scene commands on a control FIFO.
+// (i2c-bridge.ko, through /dev/i2c-bridge) as I2C messages to the simulated board's device models,
+// the board's clock set from each transfer's kernel stamp (CLOCK_MONOTONIC), and takes scene
+// commands on a control FIFO.
 //
 //   bridged [-d DEVICE] [-c FIFO] [-v]
 // DEVICE defaults to /dev/i2c-bridge, FIFO to /run/bridge.ctl; the FIFO appears once the device
@@ -10,28 +11,26 @@
 // standalone_offset X Y Z, asa X Y Z, noise SIGMA [SEED], conversion_time_us N,
 // motion_reset_time_us N, first_sample_us N, absent ADDR [0|1], nack_register ADDR REG [0|1],
 // nack_transfer N, stall_conversion [0|1], force ADDR REG VALUE, unforce ADDR REG, reset,
-// scene default, peek ADDR REG, log [0|1], mark TEXT. They act as on sim::board(); reset also
-// restarts the board's clock at the guest's present.
+// scene default|NAME, peek ADDR REG, log [0|1], mark TEXT. They act as on sim::board() (scene
+// NAME as sim::apply_scene); reset and scene also restart the board's clock at the guest's present.
 #include <fcntl.h>
 #include <linux/i2c.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "i2c-bridge.h"
-#include "i2cbus/bus.h"
 #include "sim/board.hpp"
 
 namespace {
 
-constexpr std::int64_t ns_per_ms = 1'000'000;
 constexpr int address_count = 128;
 
 std::int64_t monotonic_ns() {
@@ -40,86 +39,39 @@ std::int64_t monotonic_ns() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-// One message of a transfer, pointing into the request (writes) or the reply (reads).
-struct message {
-    bool read;
-    std::uint16_t len;
-    std::uint8_t* buf;
-};
-
 struct daemon_state {
-    std::int64_t epoch_ns = 0;       // CLOCK_MONOTONIC at the board's last reset: its time 0
-    int handle[address_count] = {};  // 0: no handle yet
-    std::uint8_t pointer[address_count] = {};  // register pointer per device
+    std::int64_t epoch_ns = 0;  // CLOCK_MONOTONIC at the board's last reset: its time 0
     bool verbose = false;
 };
 
 daemon_state ds;
 
-void reset_board() {
-    sim::board().reset().logging(false);  // our own log says more; theirs would only fill up
+// After every reset or scene: the board's own log stays off (ours says more, and theirs would
+// only fill up), and its time 0 is the guest's present.
+void restart_clock() {
+    sim::board().logging(false);
     ds.epoch_ns = monotonic_ns();
-    for (int a = 0; a < address_count; ++a) {
-        ds.handle[a] = 0;   // the reset forgot the handles
-        ds.pointer[a] = 0;  // and the parts power up pointing at register 0
-    }
 }
 
-// Brings the board's clock up to a transfer that started at stamp_ns. The register-level calls
-// only move it in whole milliseconds (delay), so the board may lag the guest by up to 1 ms: a
-// conversion looks no sooner done than it is.
-void catch_up(std::int64_t stamp_ns) {
-    const std::int64_t lag = stamp_ns - ds.epoch_ns - sim::board().now_ns();
-    if (lag >= ns_per_ms) {
-        const std::int64_t ms = lag / ns_per_ms;
-        delay(ms > UINT_MAX ? UINT_MAX : static_cast<unsigned>(ms));
-    }
+void reset_board() {
+    sim::board().reset();
+    restart_clock();
 }
 
-// Runs one transfer to addr on the board; the messages' outcome as master_xfer returns it.
-// Over the register-level calls: [w reg, v...] writes v... to reg, reg+1, ...; [r n] reads n
-// registers from the device's pointer on, and [w reg] moves the pointer. The first call the board
-// refuses fails the transfer: -ENXIO when it was a message's first (its address went
-// unacknowledged), -EREMOTEIO after. A message without data (an address probe) has no
-// register-level equivalent.
-int serve(int addr, const message* msgs, std::size_t n) {
-    if (ds.handle[addr] <= 0) {
-        const int fd = wiringPiI2CSetup(addr);
-        if (fd < 0) {
-            return -ENXIO;
-        }
-        ds.handle[addr] = fd;
+// Brings the board's clock to the guest's time t_ns (CLOCK_MONOTONIC); never backwards.
+void catch_up(std::int64_t t_ns) {
+    (void)sim::board().advance_to_ns(t_ns - ds.epoch_ns);
+}
+
+// Holds the reply until the guest's clock has reached the end of the transfer on the board's
+// 100 kHz bus, so that the caller's next step starts no sooner than it could on the wire: a
+// driver's pause measured from its return is then a pause the part sees in full.
+void wait_for_bus() {
+    const std::int64_t end = ds.epoch_ns + sim::board().now_ns();
+    const timespec ts{static_cast<time_t>(end / 1'000'000'000),
+                      static_cast<long>(end % 1'000'000'000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
-    const int fd = ds.handle[addr];
-    std::uint8_t& ptr = ds.pointer[addr];
-    for (std::size_t i = 0; i < n; ++i) {
-        const message& m = msgs[i];
-        int calls = 0;
-        if (m.len == 0) {
-            return -EOPNOTSUPP;
-        }
-        if (m.read) {
-            for (std::uint16_t k = 0; k < m.len; ++k) {
-                const int v = wiringPiI2CReadReg8(fd, ptr);
-                if (v < 0) {
-                    return calls == 0 ? -ENXIO : -EREMOTEIO;
-                }
-                ++calls;
-                m.buf[k] = static_cast<std::uint8_t>(v);
-                ++ptr;
-            }
-        } else {
-            ptr = m.buf[0];
-            for (std::uint16_t k = 1; k < m.len; ++k) {
-                if (wiringPiI2CWriteReg8(fd, ptr, m.buf[k]) < 0) {
-                    return calls == 0 ? -ENXIO : -EREMOTEIO;
-                }
-                ++calls;
-                ++ptr;
-            }
-        }
-    }
-    return static_cast<int>(n);
 }
 
 // --- Control commands ------------------------------------------------------------------------
@@ -138,6 +90,12 @@ void command(const char* line) {
         return;  // blank
     }
     const char* rest = line + used;
+    // What the command changes, it changes now: the board first lives up to the guest's present.
+    // Not before its first transfer: a board just reset takes its power-up measurements then, of
+    // the scene the commands have set.
+    if (sim::board().transfers() > 0) {
+        catch_up(monotonic_ns());
+    }
     auto& b = sim::board();
     double d[3] = {};
     int a[3] = {};
@@ -224,10 +182,15 @@ void command(const char* line) {
     } else if (std::strcmp(name, "reset") == 0) {
         reset_board();
     } else if (std::strcmp(name, "scene") == 0) {
-        // Named scenes are still to come; "default" is the board as reset() leaves it.
-        ok = std::strncmp(rest, "default", 7) == 0;
-        if (ok) {
+        // "default" is the board as reset() leaves it, without noise; the others are the board's
+        // named scenes.
+        char scene[32] = {};
+        ok = std::sscanf(rest, "%31s", scene) == 1;
+        if (ok && std::strcmp(scene, "default") == 0) {
             reset_board();
+        } else if (ok) {
+            ok = sim::apply_scene(scene);
+            restart_clock();
         }
     } else {
         ok = false;
@@ -265,7 +228,7 @@ void drain_control(int ctl) {
 
 // --- Transfers -------------------------------------------------------------------------------
 
-void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const message* msgs,
+void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const sim::message* msgs,
                   std::int64_t taken_ns, std::int64_t board_ns, int status) {
     // seq, guest time of the transfer (ms since the reset), the board's time as it ran it, the
     // delay from the adapter's entry to the daemon's read, the address, the bytes, the outcome.
@@ -277,10 +240,10 @@ void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const m
         (void)std::printf("%s%c", i == 0 ? "" : ",", msgs[i].read ? 'r' : 'w');
         const bool shown = !msgs[i].read || status >= 0;
         for (std::uint16_t k = 0; shown && k < msgs[i].len; ++k) {
-            (void)std::printf("%02x", msgs[i].buf[k]);
+            (void)std::printf("%02x", msgs[i].data[k]);
         }
         if (!shown) {
-            (void)std::printf("%u", msgs[i].len);
+            (void)std::printf("%zu", msgs[i].len);
         }
     }
     (void)std::printf(" %d\n", status);
@@ -311,7 +274,7 @@ bool handle_request(int dev) {
     std::memcpy(m, request + sizeof rq, rq.nmsgs * sizeof m[0]);
 
     i2c_bridge_reply rp{I2C_BRIDGE_REPLY_MAGIC, rq.seq, 0, 0};
-    message msgs[I2C_BRIDGE_MAX_MSGS];
+    sim::message msgs[I2C_BRIDGE_MAX_MSGS];
     unsigned char* wdata = request + head;
     unsigned char* rdata = reply + sizeof rp;
     std::size_t wused = 0;
@@ -319,7 +282,7 @@ bool handle_request(int dev) {
     const int addr = m[0].addr;
     for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
         const bool rd = (m[i].flags & I2C_M_RD) != 0;
-        msgs[i] = message{rd, m[i].len, rd ? rdata + rused : wdata + wused};
+        msgs[i] = sim::message{rd, rd ? rdata + rused : wdata + wused, m[i].len};
         (rd ? rused : wused) += m[i].len;
         // Plain 7-bit messages to one device, each with its own start: all the core's SMBus
         // emulation and i2c-dev users send. DMA_SAFE only tells the adapter about the buffer.
@@ -332,9 +295,12 @@ bool handle_request(int dev) {
     }
     std::int64_t board_ns = -1;
     if (rp.status == 0) {
+        // The board runs the messages as the parts take them (register pointer, repeated start,
+        // bursts) at the guest's time of the transfer.
         catch_up(rq.stamp_ns);
         board_ns = sim::board().now_ns();
-        rp.status = serve(addr, msgs, rq.nmsgs);
+        rp.status = sim::board().i2c_transfer(addr, msgs, rq.nmsgs);
+        wait_for_bus();
     }
     rp.rlen = rp.status >= 0 ? static_cast<std::uint32_t>(rused) : 0;
     std::memcpy(reply, &rp, sizeof rp);
@@ -373,6 +339,8 @@ int main(int argc, char** argv) {
         }
     }
     (void)std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // wait_for_bus ends a transfer when the wire would, not up to the default 50 us later.
+    (void)prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     const int dev = open(device, O_RDWR | O_CLOEXEC);
     if (dev < 0) {
         (void)std::fprintf(stderr, "bridged: %s: %s\n", device, std::strerror(errno));
