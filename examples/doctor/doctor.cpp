@@ -34,7 +34,7 @@ void say(std::FILE* out, level l, const char* format, ...) __attribute__((format
 void say(std::FILE* out, level l, const char* format, ...) {
     static constexpr const char* labels[] = {"ok    ", "warn  ", "fail  "};
     (void)std::fputs(labels[static_cast<std::size_t>(l)], out);
-    std::va_list args;
+    va_list args;
     va_start(args, format);
     (void)std::vfprintf(out, format, args);
     va_end(args);
@@ -67,7 +67,7 @@ struct outcome {
 
 void set(char (&field)[96], const char* format, ...) __attribute__((format(printf, 2, 3)));
 void set(char (&field)[96], const char* format, ...) {
-    std::va_list args;
+    va_list args;
     va_start(args, format);
     (void)std::vsnprintf(field, sizeof field, format, args);
     va_end(args);
