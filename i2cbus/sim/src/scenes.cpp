@@ -18,8 +18,8 @@ constexpr double magnet_ut = 2500.0;
 constexpr int magnet_counts = 27250;
 
 // Boards as users find them carry their sensors' noise: 0.2 uT, the HMC5883L's 2 milligauss noise
-// floor (datasheet, specifications), on both magnetometers. A live part's counts change from one
-// sample to the next; only a part that never measures repeats itself.
+// floor (its datasheet's table of characteristics), on both magnetometers. A live part's counts
+// change from one sample to the next; only a part that never measures repeats itself.
 constexpr double found_noise_ut = 0.2;
 
 board_t& gy271(board_t& b) {
