@@ -29,7 +29,8 @@ case "$what" in
     test)
         pkgs+=("${native[@]}" "${analysers[@]}")
         $on_armhf || pkgs+=("${cross[@]}" "${guest[@]}") ;;
-    board) pkgs+=("${toolchain[@]}" "${guest[@]}") ;;
+    # The board test packages the kit as the test command does (dpkg-shlibdeps against armhf libraries).
+    board) pkgs+=(dpkg-dev file "${toolchain[@]}" libc6:armhf libstdc++6:armhf "${guest[@]}") ;;
     *) echo "deps.sh: unknown set '$what' (demo, native, test or board)" >&2; exit 2 ;;
 esac
 

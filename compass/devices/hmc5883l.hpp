@@ -19,9 +19,9 @@ constexpr int DZRA = 0x05;
 constexpr int DZRB = 0x06;
 constexpr int DYRA = 0x07;
 constexpr int DYRB = 0x08;
-constexpr int IRA = 0x0A;
 constexpr int SR = 0x09;
 constexpr int SR_RDY = 0x01;
+constexpr int IRA = 0x0A;
 constexpr int IRA_VALUE = 0x48;  // 'H'
 constexpr int IRB = 0x0B;
 constexpr int IRB_VALUE = 0x34;  // '4'
@@ -32,8 +32,8 @@ constexpr int IRC_VALUE = 0x33;  // '3'
 constexpr int DATA_OVERFLOW = -4096;
 constexpr int POWER_ON_COUNTS_PER_GAUSS = 1090;
 // One output period at the kit's 75 Hz is 13.3 ms.
-constexpr unsigned OUTPUT_PERIOD_MS = 14;  // The first continuous sample lands two output periods
-                                           // (26.7 ms at 75 Hz) after the mode write;
+constexpr unsigned OUTPUT_PERIOD_MS = 14;
+// The first continuous sample lands two output periods (26.7 ms at 75 Hz) after the mode write;
 // until then the data registers hold the power-up measurement.
 constexpr unsigned FIRST_SAMPLE_WAIT_MS = 27;
 

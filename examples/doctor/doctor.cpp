@@ -43,6 +43,19 @@ void say(std::FILE* out, level l, const char* format, ...) {
     (void)std::fputc('\n', out);
 }
 
+// A finding about the part at addr: "0xAA: " before what was seen.
+void say_at(std::FILE* out, level l, int addr, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+void say_at(std::FILE* out, level l, int addr, const char* format, ...) {
+    char what[320];
+    va_list args;
+    va_start(args, format);
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): as in say()
+    (void)std::vsnprintf(what, sizeof what, format, args);
+    va_end(args);
+    say(out, l, "0x%02X: %s", addr, what);
+}
+
 // A handle and why it could not be had.
 struct handle {
     int fd = -1;
@@ -82,9 +95,9 @@ void report_held(std::FILE* out, int addr, int err) {
     char who[160] = "";
     char fix[256] = "";
     if (err != EBUSY) {
-        say(out, level::fail, "0x%02X: cannot be opened: %s", addr, std::strerror(err));
+        say_at(out, level::fail, addr, "cannot be opened: %s", std::strerror(err));
     } else if (facts::holder(addr, who, sizeof who, fix, sizeof fix)) {
-        say(out, level::fail, "0x%02X: held by the kernel device %s; %s", addr, who, fix);
+        say_at(out, level::fail, addr, "held by the kernel device %s; %s", who, fix);
     } else {
         say(out, level::fail,
             "0x%02X: held by a kernel driver (i2cdetect shows UU); unbind it or drop the "
@@ -105,7 +118,7 @@ void judge_field(std::FILE* out, int addr, double x, double y, double z, const c
         set(o.reason, "%s sees no plausible field", what);
         return;
     }
-    say(out, level::ok, "0x%02X: field %.0f uT, as the Earth's", addr, field);
+    say_at(out, level::ok, addr, "field %.0f uT, as the Earth's", field);
     o.usable = true;
 }
 
@@ -173,32 +186,33 @@ const motion_part* check_motion(std::FILE* out, const handle& h) {
         const int who = read_at(h.fd, mpu6050::WHO_AM_I);
         part = identify_motion(who);
         if (who < 0) {
-            say(out, level::warn,
-                "0x68: no device answers (no motion sensor where bypassmag looks)");
+            say_at(out, level::warn, mpu6050::ADDRESS,
+                   "no device answers (no motion sensor where bypassmag looks)");
         } else if (part == nullptr) {
-            say(out, level::fail,
-                "0x68: a device answers, WHO_AM_I (0x75) reads 0x%02X: no motion sensor the kit "
-                "knows (an RTC such as a DS3231 also sits at 0x68); left alone",
-                who);
+            say_at(out, level::fail, mpu6050::ADDRESS,
+                   "a device answers, WHO_AM_I (0x75) reads 0x%02X: no motion sensor the kit "
+                   "knows (an RTC such as a DS3231 also sits at 0x68); left alone",
+                   who);
         } else if (part->who == mpu6050::WHO_AM_I_VALUE) {
-            say(out, level::ok, "0x68: %s (WHO_AM_I 0x%02X)", part->name, who);
+            say_at(out, level::ok, mpu6050::ADDRESS, "%s (WHO_AM_I 0x%02X)", part->name, who);
         } else {
-            say(out, level::warn,
-                "0x68: %s (WHO_AM_I 0x%02X); bypassmag looks for 0x%02X and will not print "
-                "\"Found MPU.\"",
-                part->name, who, mpu6050::WHO_AM_I_VALUE);
+            say_at(out, level::warn, mpu6050::ADDRESS,
+                   "%s (WHO_AM_I 0x%02X); bypassmag looks for 0x%02X and will not print "
+                   "\"Found MPU.\"",
+                   part->name, who, mpu6050::WHO_AM_I_VALUE);
         }
     }
     const handle alt = open_at(mpu6050::ADDRESS_AD0_HIGH);
     const motion_part* strapped = identify_motion(read_at(alt.fd, mpu6050::WHO_AM_I));
     if (strapped != nullptr) {
-        say(out, level::warn,
-            "0x69: %s strapped to 0x69 (AD0 high); bypassmag talks to 0x68: tie AD0 to ground",
-            strapped->name);
+        say_at(out, level::warn, mpu6050::ADDRESS_AD0_HIGH,
+               "%s strapped to 0x69 (AD0 high); bypassmag talks to 0x68: tie AD0 to ground",
+               strapped->name);
     } else if (alt.fd < 0) {
         report_held(out, mpu6050::ADDRESS_AD0_HIGH, alt.err);
     } else {
-        say(out, level::ok, "0x69: no motion sensor (AD0 low, as bypassmag expects)");
+        say_at(out, level::ok, mpu6050::ADDRESS_AD0_HIGH,
+               "no motion sensor (AD0 low, as bypassmag expects)");
     }
     return part;
 }
@@ -212,29 +226,38 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
     // Polled in 1 ms steps after the module's wait, up to twice the datasheet's maximum.
     while ((read_at(fd, ak8975::ST1) & ak8975::ST1_DRDY) == 0) {
         if (waited >= 2 * ak8975::MEASUREMENT_MAX_MS) {
-            say(out, level::fail,
-                "0x0C: the %s's single measurement is not ready %u ms after the trigger (9 ms at "
-                "most): the part never measures",
-                name, waited);
+            say_at(out, level::fail, ak8975::ADDRESS,
+                   "the %s's single measurement is not ready %u ms after the trigger (%u ms at "
+                   "most): the part never measures",
+                   name, waited, ak8975::MEASUREMENT_MAX_MS);
             set(o.reason, "the magnetometer behind the bypass never measures");
             return;
         }
         delay(1);
         ++waited;
     }
+    if (waited > ak8975::MEASUREMENT_MAX_MS) {
+        say_at(out, level::fail, ak8975::ADDRESS,
+               "measurement ready only after %u ms, beyond the part's %u ms maximum: a faulty part",
+               waited, ak8975::MEASUREMENT_MAX_MS);
+        set(o.reason, "the magnetometer behind the bypass measures too slowly");
+        return;
+    }
     if (waited > ak8975::MEASUREMENT_WAIT_MS) {
-        say(out, level::warn,
-            "0x0C: measurement ready only after %u ms; bypassmag reads at %u ms, when a slow part "
-            "is still measuring (its X axis then reads 0)",
-            waited, ak8975::MEASUREMENT_WAIT_MS);
+        say_at(out, level::warn, ak8975::ADDRESS,
+               "measurement ready only after %u ms; bypassmag reads at %u ms, when a slow part is "
+               "still measuring (its X axis then reads 0)",
+               waited, ak8975::MEASUREMENT_WAIT_MS);
     } else {
-        say(out, level::ok, "0x0C: single measurement ready within the module's %u ms",
-            ak8975::MEASUREMENT_WAIT_MS);
+        say_at(out, level::ok, ak8975::ADDRESS,
+               "single measurement ready within the module's %u ms", ak8975::MEASUREMENT_WAIT_MS);
     }
     const devices::data_block data = ak8975::read_data(fd);
+    const int read_error = errno;              // of the failed data read, if one failed
     const int st2 = read_at(fd, ak8975::ST2);  // also ends the read cycle
     if (data.failed) {
-        say(out, level::fail, "0x0C: a data register read failed: %s", std::strerror(errno));
+        say_at(out, level::fail, ak8975::ADDRESS, "a data register read failed: %s",
+               std::strerror(read_error));
         set(o.reason, "the magnetometer behind the bypass does not read");
         return;
     }
@@ -247,8 +270,8 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
         saturated = saturated || c >= limit || c <= -limit;
     }
     if (saturated) {
-        say(out, level::fail,
-            "0x0C: the field saturates the sensor (overflow): a magnet or steel near the board");
+        say_at(out, level::fail, ak8975::ADDRESS,
+               "the field saturates the sensor (overflow): a magnet or steel near the board");
         set(o.reason, "the field saturates the magnetometer behind the bypass");
         return;
     }
@@ -273,38 +296,41 @@ void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o
         // go to whatever sits at 0x68.
         const int wia = read_at(mag.fd, ak8975::WIA);
         if (wia >= 0) {
-            say(out, level::warn,
-                "0x0C: a device answers (WIA 0x%02X) without a motion sensor in front", wia);
+            say_at(out, level::warn, ak8975::ADDRESS,
+                   "a device answers (WIA 0x%02X) without a motion sensor in front", wia);
         } else {
-            say(out, level::ok, "0x0C: no device answers (and no motion sensor to open a bypass)");
+            say_at(out, level::ok, ak8975::ADDRESS,
+                   "no device answers (and no motion sensor to open a bypass)");
         }
         set(o.reason, "no motion sensor at 0x68");
         return;
     }
     if (!mpu->has_magnetometer) {
-        say(out, level::fail, "0x0C: an %s has no magnetometer behind its bypass", mpu->name);
+        say_at(out, level::fail, ak8975::ADDRESS, "an %s has no magnetometer behind its bypass",
+               mpu->name);
         set(o.reason, "an %s has no magnetometer", mpu->name);
         return;
     }
     mpu6050::reset_and_open_bypass(mpu_fd);  // the module's own sequence, pause included
     const int wia = read_at(mag.fd, ak8975::WIA);
     if (wia < 0) {
-        say(out, level::fail,
-            "0x0C: nothing answers behind the bypass after the module's reset, pause, wake-up and "
+        say_at(
+            out, level::fail, ak8975::ADDRESS,
+            "nothing answers behind the bypass after the module's reset, pause, wake-up and "
             "bypass: a board without magnetometer (an MPU-6050 on a GY-521), or the bypass did not "
             "open");
         set(o.reason, "nothing answers behind the bypass");
         return;
     }
     if (wia != ak8975::WIA_VALUE) {
-        say(out, level::fail, "0x0C: a device answers, WIA (0x00) reads 0x%02X: not an AKM part",
-            wia);
+        say_at(out, level::fail, ak8975::ADDRESS,
+               "a device answers, WIA (0x00) reads 0x%02X: not an AKM part", wia);
         set(o.reason, "the part at 0x0C is no AK8975");
         return;
     }
     const bool ak8963 = mpu->ak8963;
-    say(out, level::ok, "0x0C: %s behind the bypass (WIA 0x%02X)", ak8963 ? "AK8963" : "AK8975",
-        wia);
+    say_at(out, level::ok, ak8975::ADDRESS, "%s behind the bypass (WIA 0x%02X)",
+           ak8963 ? "AK8963" : "AK8975", wia);
     measure_bypass(out, mag.fd, ak8963, o);
     if (!o.usable) {
         return;
@@ -345,20 +371,21 @@ void check_standalone(std::FILE* out, outcome& o) {
     const int id[3] = {read_at(h.fd, hmc5883l::IRA), read_at(h.fd, hmc5883l::IRB),
                        read_at(h.fd, hmc5883l::IRC)};
     if (id[0] < 0) {
-        say(out, level::warn, "0x1E: no device answers (no HMC5883L where directmag looks)");
+        say_at(out, level::warn, hmc5883l::ADDRESS,
+               "no device answers (no HMC5883L where directmag looks)");
         set(o.reason, "no HMC5883L at 0x1E");
         return;
     }
     if (id[0] != hmc5883l::IRA_VALUE || id[1] != hmc5883l::IRB_VALUE ||
         id[2] != hmc5883l::IRC_VALUE) {
-        say(out, level::fail,
-            "0x1E: a device answers, identification 0x%02X 0x%02X 0x%02X (an HMC5883L reads "
-            "'H' '4' '3'); left alone",
-            id[0] & 0xFF, id[1] & 0xFF, id[2] & 0xFF);
+        say_at(out, level::fail, hmc5883l::ADDRESS,
+               "a device answers, identification 0x%02X 0x%02X 0x%02X (an HMC5883L reads "
+               "'H' '4' '3'); left alone",
+               id[0] & 0xFF, id[1] & 0xFF, id[2] & 0xFF);
         set(o.reason, "the part at 0x1E is no HMC5883L");
         return;
     }
-    say(out, level::ok, "0x1E: HMC5883L (identification 'H' '4' '3')");
+    say_at(out, level::ok, hmc5883l::ADDRESS, "HMC5883L (identification 'H' '4' '3')");
     hmc5883l::set_up(h.fd);  // the module's configuration and continuous mode
     // The first sample lands within two output periods of the mode write; until then the data
     // registers may hold the power-up measurement, with RDY set. The sample after it proves the
@@ -367,12 +394,13 @@ void check_standalone(std::FILE* out, outcome& o) {
     devices::data_block later;
     const unsigned period = hmc5883l::OUTPUT_PERIOD_MS;
     delay(hmc5883l::FIRST_SAMPLE_WAIT_MS);
-    const bool measures = next_sample(h.fd, 1, first) && next_sample(h.fd, period, later);
-    if (!measures) {
-        say(out, level::fail,
-            "0x1E: no new sample within two output periods of the mode write: the part never "
-            "measures (an early QMC clone answers the HMC5883L identification and ignores its "
-            "commands)");
+    const bool first_came = next_sample(h.fd, 1, first);
+    if (!first_came || !next_sample(h.fd, period, later)) {
+        say_at(out, level::fail, hmc5883l::ADDRESS,
+               "%s: the part never measures (an early QMC clone answers the HMC5883L "
+               "identification and ignores its commands)",
+               first_came ? "no second sample within an output period of the first"
+                          : "no sample within two output periods of the mode write");
         set(o.reason, "the part at 0x1E never measures");
         return;
     }
@@ -381,24 +409,24 @@ void check_standalone(std::FILE* out, outcome& o) {
                                     compass::axis_be(later.bytes[4], later.bytes[5])};
     for (const int c : counts) {
         if (c == hmc5883l::DATA_OVERFLOW) {
-            say(out, level::fail,
-                "0x1E: the field saturates the sensor (-4096): a magnet or steel near the board");
+            say_at(out, level::fail, hmc5883l::ADDRESS,
+                   "the field saturates the sensor (-4096): a magnet or steel near the board");
             set(o.reason, "the field saturates the HMC5883L");
             return;
         }
     }
     // A live part's noise changes its counts; a third sample settles a rare tie.
     if (same(first, later) && (!next_sample(h.fd, period, later) || same(first, later))) {
-        say(out, level::fail,
-            "0x1E: samples arrive but their data never change: frozen readings, a part that does "
-            "not measure");
+        say_at(out, level::fail, hmc5883l::ADDRESS,
+               "samples arrive but their data never change: frozen readings, a part that does "
+               "not measure");
         set(o.reason, "the readings at 0x1E are frozen");
         return;
     }
     // As the module sees it (less its offsets), at the power-on gain it keeps.
     const double per_ut = hmc5883l::POWER_ON_COUNTS_PER_GAUSS / 100.0;
-    const double x = (counts[0] - COMPASS_DIRECTMAG_OFFSET_X) / per_ut;
-    const double y = (counts[2] - COMPASS_DIRECTMAG_OFFSET_Y) / per_ut;
+    const double x = compass::remove_offset(counts[0], COMPASS_DIRECTMAG_OFFSET_X) / per_ut;
+    const double y = compass::remove_offset(counts[2], COMPASS_DIRECTMAG_OFFSET_Y) / per_ut;
     const double z = counts[1] / per_ut;
     judge_field(out, hmc5883l::ADDRESS, x, y, z, "the HMC5883L", o);
     if (o.usable) {
@@ -421,10 +449,10 @@ bool check_qmc(std::FILE* out, int addr, int reg, int value, const char* name) {
             addr, name, id, reg);
         return true;
     } else if (id >= 0) {
-        say(out, level::warn, "0x%02X: a device answers, 0x%02X reads 0x%02X: not a %s", addr, reg,
-            id, name);
+        say_at(out, level::warn, addr, "a device answers, 0x%02X reads 0x%02X: not a %s", reg, id,
+               name);
     } else {
-        say(out, level::ok, "0x%02X: no device answers (no %s)", addr, name);
+        say_at(out, level::ok, addr, "no device answers (no %s)", name);
     }
     return false;
 }

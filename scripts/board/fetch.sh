@@ -109,11 +109,11 @@ kernel_source() { # the kernel source's files that modules name, each with its f
     done
 }
 
-[ -f "$kimg/kernel.release" ] || piece "$kimg" kernel_image
-[ -f "$hdr/Makefile" ] || piece "$kcache/headers" kernel_headers
+if [ ! -f "$kimg/kernel.release" ]; then piece "$kimg" kernel_image; fi
+if [ ! -f "$hdr/Makefile" ]; then piece "$kcache/headers" kernel_headers; fi
 missing_src=0
 for f in "${ksrc_files[@]}"; do [ -s "$ksrc/$f" ] || missing_src=1; done
-[ $missing_src -eq 0 ] || piece "$ksrc" kernel_source
+if [ ! $missing_src -eq 0 ]; then piece "$ksrc" kernel_source; fi
 
 busybox_static() {
     local work=$1
@@ -123,4 +123,4 @@ busybox_static() {
     mkdir -p "$work/out"
     cp "$work/root/bin/busybox" "$work/out/busybox"
 }
-[ -f "$bbcache/busybox" ] || piece "$bbcache" busybox_static
+if [ ! -f "$bbcache/busybox" ]; then piece "$bbcache" busybox_static; fi

@@ -17,7 +17,7 @@ build_kit() {
     [ -n "$kit_bus" ] || die "no COMPASS_I2C_BUS in $bdir/CMakeCache.txt"
     # The bridge's module is one of build_kmods'; its daemon runs the board's models with the
     # hard iron where this build's offsets centre it.
-    quiet "building bridged" tests/board/bridge/build.sh "$bdir/bridge" - "$kimg/i2c-dev.ko" "$bdir/CMakeCache.txt"
+    quiet "building bridged" tests/board/bridge/build.sh "$bdir/bridge" "$bdir/CMakeCache.txt"
 }
 
 # Test hosts, built against the installed kit through its pkg-config files as shipped: their paths

@@ -22,6 +22,16 @@ void check(bool ok) {
 // Argument decoding: a byte, a signed 16-bit value, an address or register of the modelled parts
 // (mostly) or anything.
 using args = const std::uint8_t*;
+
+// Every part a board can carry (part::none to the last) and every named scene.
+constexpr unsigned part_count = static_cast<unsigned>(sim::part::qmc5883p) + 1U;
+unsigned scene_count() {
+    unsigned n = 0;
+    while (sim::scene_name(n) != nullptr) {
+        ++n;
+    }
+    return n;
+}
 int s16(args a) {
     return static_cast<std::int16_t>(a[0] << 8 | a[1]);
 }
@@ -61,8 +71,10 @@ constexpr setting settings[] = {
     {2, [](args a) { sim::board().first_sample_us((a[0] << 8 | a[1]) - 1000); }},
     {1, [](args a) { sim::board().handle_base(a[0]); }},
     {2,
-     [](args a) { sim::board().fit(addr(a[0]), static_cast<sim::part>(a[1] % 12), addr(a[1])); }},
-    {1, [](args a) { (void)sim::apply_scene(sim::scene_name(a[0] % 12)); }},
+     [](args a) {
+         sim::board().fit(addr(a[0]), static_cast<sim::part>(a[1] % part_count), addr(a[1]));
+     }},
+    {1, [](args a) { (void)sim::apply_scene(sim::scene_name(a[0] % scene_count())); }},
     {2,
      [](args a) { sim::board().advance_to_ns(sim::board().now_ns() + (a[0] << 8 | a[1]) * 1000); }},
     {4,

@@ -71,8 +71,7 @@ void qmc5883l_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
 
 void qmc5883l_model::measure(scene& world, bool skipped) {
     const bool unread = (regs_[STATUS] & STATUS_DRDY) != 0;
-    const int gain =
-        counts_per_gauss[(regs_[CONTROL1] & CONTROL1_RNG_MASK) >> CONTROL1_RNG_SHIFT & 1U];
+    const int gain = counts_per_gauss[(regs_[CONTROL1] & CONTROL1_RNG_MASK) == 0 ? 0U : 1U];
     const vec3 f = world.standalone_field_ut();
     const double field_ut[3] = {f.x, f.y, f.z};
     bool over = false;

@@ -14,7 +14,7 @@ ok    0x69: no motion sensor (AD0 low, as bypassmag expects)
 ok    0x0C: AK8975 behind the bypass (WIA 0x48)
 fail  0x0C: the AK8975's single measurement is not ready 18 ms after the trigger (9 ms at most): the part never measures
 ok    0x1E: HMC5883L (identification 'H' '4' '3')
-fail  0x1E: no new sample within two output periods of the mode write: the part never measures (an early QMC clone answers the HMC5883L identification and ignores its commands)
+fail  0x1E: no sample within two output periods of the mode write: the part never measures (an early QMC clone answers the HMC5883L identification and ignores its commands)
 $absent
 fail  verdict: neither module can work on $bus: bypassmag: the magnetometer behind the bypass never measures; directmag: the part at 0x1E never measures
 exit 1" "$(section doctor.parts.out)"

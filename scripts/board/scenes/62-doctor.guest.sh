@@ -4,7 +4,7 @@ if use_bridge; then
     for s in sound never-measures no-magnetometer; do
         ctl scene "$s"
         t0=$(cut -d' ' -f1 /proc/uptime)
-        compass-doctor >/tmp/doctor.out 2>&1
+        timeout "$WAIT" compass-doctor >/tmp/doctor.out 2>&1
         rc=$?
         t1=$(cut -d' ' -f1 /proc/uptime)
         begin "doctor.$s"

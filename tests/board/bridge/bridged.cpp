@@ -341,7 +341,9 @@ int main(int argc, char** argv) {
     (void)std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // wait_for_bus ends a transfer when the wire would, not up to the default 50 us later.
     (void)prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    const int dev = open(device, O_RDWR | O_CLOEXEC);
+    // Non-blocking: a transfer that timed out between poll() and read() must not hold the control
+    // FIFO up until the next one arrives.
+    const int dev = open(device, O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (dev < 0) {
         (void)std::fprintf(stderr, "bridged: %s: %s\n", device, std::strerror(errno));
         return 1;

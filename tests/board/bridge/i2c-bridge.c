@@ -181,14 +181,16 @@ static ssize_t bridge_write(struct file* file, const char __user* buf, size_t co
     if (count < sizeof(*rp) || count > I2C_BRIDGE_REPLY_MAX) {
         return -EINVAL;
     }
+    /* The reply buffer is shared: filled and checked under the lock, like the rest. */
+    mutex_lock(&br.lock);
     if (copy_from_user(br.reply, buf, count)) {
-        return -EFAULT;
+        ret = -EFAULT;
+        goto out;
     }
     if (rp->magic != I2C_BRIDGE_REPLY_MAGIC || rp->rlen != count - sizeof(*rp)) {
-        return -EINVAL;
+        ret = -EINVAL;
+        goto out;
     }
-
-    mutex_lock(&br.lock);
     if (br.state != BRIDGE_TAKEN || rp->seq != br.seq) {
         ret = -ESTALE; /* timed out already, or never handed out */
         goto out;

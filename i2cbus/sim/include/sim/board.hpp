@@ -82,11 +82,11 @@ inline constexpr std::size_t log_capacity = std::size_t{1} << 16;
 // board() and any copy of it are interchangeable.
 class SIM_API board_t {
   public:
-    // Back to a board powered up and settled, as a program finds it (the scene "sound"): the
-    // MPU-6050 at 0x68 with the AK8975 behind its bypass at 0x0C, the HMC5883L at 0x1E, default
-    // scene and timing, no faults, empty log, clock at 0, no open handles, logging on. The
-    // stand-alone magnetometer holds its power-up measurement, taken of the scene as set before the
-    // first bus call.
+    // Back to a board powered up and settled, as a program finds it (the scene "sound" without
+    // its sensor noise): the MPU-6050 at 0x68 with the AK8975 behind its bypass at 0x0C, the
+    // HMC5883L at 0x1E, default scene and timing, no faults, empty log, clock at 0, no open
+    // handles, logging on. The stand-alone magnetometer holds its power-up measurement, taken of
+    // the scene as set before the first bus call.
     board_t& reset();
 
     // --- The parts -------------------------------------------------------------------------
@@ -115,7 +115,9 @@ class SIM_API board_t {
     // its trimmed sensitivity; a driver that ignores these values reads the field scaled.
     board_t& asa(int x, int y, int z);
 
-    // --- Timing the datasheets leave open (the defaults are the readings hardest on a driver) --
+    // --- Timing the datasheets leave open ----------------------------------------------------
+    // The defaults are the readings hardest on a driver, but for the AK8975's conversion, which
+    // keeps its typical time so that the kit's 8 ms wait reads it; its maximum is a setting.
     // Conversion time of a single measurement of the magnetometer behind the motion sensor:
     // 7.3 ms typical (the default), at most 9 ms; longer values are cut to 9 ms.
     board_t& conversion_time_us(std::int64_t us);
