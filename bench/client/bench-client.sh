@@ -45,32 +45,34 @@ grep -q echoing "$tmp/server.out" || die "echo server did not start"
 
 printf '%s\n' "$input" >"$tmp/input"
 
-# measure NAME COMMAND...: runs it $runs times timed by the shell alone, then $runs times under
-# /usr/bin/time for its peak RSS; prints "median_wall_us peak_rss_kib"
-measure() {
-    local name=$1; shift
-    local walls=() rss=() i t0 t1
-    for ((i = 0; i < runs; i++)); do
+# The three programs take turns, run by run, so that each sees the machine as the others do (a
+# phase of load then weighs on all three alike, not on whichever ran during it).
+commands=("$client" "nc -u -W1 127.0.0.1 $port" "socat -t0.05 - UDP4:127.0.0.1:$port")
+names=(client nc socat)
+walls=("" "" "")
+peaks=(0 0 0)
+for ((i = 0; i < runs; i++)); do
+    for k in 0 1 2; do
         # Microseconds from bash 5's clock: no process of its own in the measurement.
         t0=${EPOCHREALTIME/[.,]/}
-        "$@" <"$tmp/input" >"$tmp/out" 2>/dev/null || die "$name failed (run $i)"
+        ${commands[k]} <"$tmp/input" >"$tmp/out" 2>/dev/null || die "${names[k]} failed (run $i)"
         t1=${EPOCHREALTIME/[.,]/}
-        [ -s "$tmp/out" ] || die "$name got no reply (run $i)"
-        walls+=($((10#$t1 - 10#$t0)))
-        /usr/bin/time -f %M -o "$tmp/rss" "$@" <"$tmp/input" >/dev/null 2>&1 ||
-            die "$name failed under /usr/bin/time (run $i)"
-        rss+=("$(tail -n1 "$tmp/rss")")
+        [ -s "$tmp/out" ] || die "${names[k]} got no reply (run $i)"
+        walls[k]+="$((10#$t1 - 10#$t0)) "
+        # shellcheck disable=SC2086 # the command's words
+        /usr/bin/time -f %M -o "$tmp/rss" ${commands[k]} <"$tmp/input" >/dev/null 2>&1 ||
+            die "${names[k]} failed under /usr/bin/time (run $i)"
+        rss=$(tail -n1 "$tmp/rss")
+        ((rss > peaks[k])) && peaks[k]=$rss
     done
-    local median peak
-    median=$(printf '%s\n' "${walls[@]}" | sort -n |
-             awk '{a[NR] = $1} END {print (NR % 2 ? a[(NR + 1) / 2] : int((a[NR / 2] + a[NR / 2 + 1]) / 2))}')
-    peak=$(printf '%s\n' "${rss[@]}" | sort -n | tail -n1)
-    echo "$median $peak"
+done
+median() {  # median NUMBERS...
+    printf '%s\n' "$@" | sort -n |
+        awk '{a[NR] = $1} END {print (NR % 2 ? a[(NR + 1) / 2] : int((a[NR / 2] + a[NR / 2 + 1]) / 2))}'
 }
-
-read -r c_wall c_rss < <(measure client "$client")
-read -r n_wall n_rss < <(measure nc nc -u -W1 127.0.0.1 $port)
-read -r s_wall s_rss < <(measure socat socat -t0.05 - UDP4:127.0.0.1:$port)
+# shellcheck disable=SC2086 # one word a run
+c_wall=$(median ${walls[0]}) n_wall=$(median ${walls[1]}) s_wall=$(median ${walls[2]})
+c_rss=${peaks[0]} n_rss=${peaks[1]} s_rss=${peaks[2]}
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 verdict() { awk -v r="$1" -v t="$2" 'BEGIN {print (r <= t ? "ok" : "OVER")}'; }
