@@ -1,7 +1,7 @@
 // Model of the QMC5883L: standby and continuous mode at the output rate, 2 G and 8 G ranges,
 // DRDY/OVL/DOR status, the temperature output, pointer roll-over and soft reset.
 //
-// From the datasheet (QST QMC5883L, rev. 1.0): data X, Y, Z are 16-bit two's complement, LSB first,
+// From the datasheet (QST QMC5883L): data X, Y, Z are 16-bit two's complement, LSB first,
 // at 00H-05H; 12000 LSB/G in the 2 G range, 3000 LSB/G in the 8 G range. Power-on is standby with
 // all registers zero but the chip ID (0DH, 0xFF). In continuous mode a sample lands every 1/ODR and
 // sets DRDY; reading the data registers clears DRDY; OVL is set when an axis is out of range; DOR
@@ -71,7 +71,8 @@ void qmc5883l_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
 
 void qmc5883l_model::measure(scene& world, bool skipped) {
     const bool unread = (regs_[STATUS] & STATUS_DRDY) != 0;
-    const int gain = counts_per_gauss[(regs_[CONTROL1] & CONTROL1_RNG_MASK) == 0 ? 0U : 1U];
+    const auto rng = (regs_[CONTROL1] & CONTROL1_RNG_MASK) >> CONTROL1_RNG_SHIFT;
+    const int gain = counts_per_gauss[rng == 0 ? 0 : 1];  // reserved values: 8 G
     const vec3 f = world.standalone_field_ut();
     const double field_ut[3] = {f.x, f.y, f.z};
     bool over = false;

@@ -1,12 +1,12 @@
 // Model of the QMC5883P: suspend, normal, single and continuous modes, four ranges, DRDY/OVFL
 // status and soft reset.
 //
-// From the datasheet (QST QMC5883P, rev. C): chip ID 0x80 at 00H; data X, Y, Z are 16-bit two's
+// From the datasheet (QST QMC5883P): chip ID 0x80 at 00H; data X, Y, Z are 16-bit two's
 // complement, LSB first, at 01H-06H; 1000, 2500, 3750 and 15000 LSB/G in the 30, 12, 8 and 2 G
 // ranges, so the full scale is 30000 counts in each. Power-on is suspend mode with the control
 // registers zero. Normal mode measures every 1/ODR; single mode measures once and returns to
-// suspend. DRDY is set when a sample lands, OVFL when an axis is out of range; reading the status
-// register clears them. SOFT_RST restores the power-on values of all registers.
+// suspend. DRDY is set when a sample lands, OVFL when an axis is out of range. SOFT_RST restores
+// the power-on values of all registers.
 //
 // Where the datasheet is vague or silent the model assumes:
 // - Only reading the status register clears DRDY and OVFL, so a driver that reads it twice loses
@@ -21,7 +21,7 @@
 // - OSR1, OSR2, SET/RESET mode and SELF_TEST are kept but change nothing (no self-test field).
 // - Writes to the chip ID, data and status registers are acknowledged and ignored; unmapped
 //   registers (07H, 08H, 0CH and up, 29H of the datasheet's axis-sign example among them) read
-//   0x00 and ignore writes.
+//   0x00 and ignore writes. The pointer counts on past 0BH through them and wraps from FFH to 00H.
 #include "qmc5883p.hpp"
 
 #include <cmath>

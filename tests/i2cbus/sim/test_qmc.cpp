@@ -62,9 +62,9 @@ void expect_steps(device& d, scene& world, int status_reg, int data,
     }
 }
 
-// Power-on map (all zero but the chip ID, -1 past it); `kept` writes read back, the first starting
-// 200 Hz sampling, `ignored` registers hold their power-on values; the first sample lands 5 ms on,
-// and a soft reset brings back the power-on map without sampling.
+// Power-on map (all zero but the chip ID, -1 past it); `kept` writes at 1 ms read back, the first
+// starting 200 Hz sampling, `ignored` registers hold their power-on values; the first sample lands
+// 5 ms after the write, and a soft reset brings back the power-on map without sampling.
 void expect_power_on_writes_soft_reset(device& d, int id_reg, int id, int count, int status,
                                        int control2, std::initializer_list<std::array<int, 2>> kept,
                                        std::initializer_list<int> ignored) {
@@ -76,18 +76,18 @@ void expect_power_on_writes_soft_reset(device& d, int id_reg, int id, int count,
     };
     expect_power_on();
     for (const auto& [reg, value] : kept) {
-        EXPECT_TRUE(put(d, reg, value));
+        EXPECT_TRUE(put(d, reg, value, ms));
         EXPECT_EQ(read(d, reg), value) << reg;
     }
     for (const int reg : ignored) {
         EXPECT_TRUE(put(d, reg, 0x55));
         EXPECT_EQ(read(d, reg), reg == id_reg ? id : 0) << reg;
     }
-    d.advance(5 * ms - 1, world, false);
+    d.advance(6 * ms - 1, world, false);
     EXPECT_EQ(peek(d, status), 0x00);
-    d.advance(5 * ms, world, false);
+    d.advance(6 * ms, world, false);
     EXPECT_EQ(peek(d, status), 0x01);
-    EXPECT_TRUE(put(d, control2, 0x80, 6 * ms));
+    EXPECT_TRUE(put(d, control2, 0x80, 7 * ms));
     expect_power_on();
     d.advance(500 * ms, world, false);  // standby or suspended again
     EXPECT_EQ(peek(d, status), 0x00);
