@@ -100,9 +100,7 @@ void ak8975_model::complete(scene& world) {
         overflow = overflow || sum >= chip_->overflow_sum_counts[width];
     }
     for (int i = 0; i < 3; ++i) {
-        const auto raw = static_cast<std::uint16_t>(counts[i]);
-        regs_[HXL + 2 * i] = static_cast<std::uint8_t>(raw & 0xFFU);
-        regs_[HXL + 2 * i + 1] = static_cast<std::uint8_t>(raw >> 8U);
+        put_le16(&regs_[HXL + 2 * i], counts[i]);
     }
     if (overflow) {
         regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_HOFL);

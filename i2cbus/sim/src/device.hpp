@@ -25,4 +25,16 @@ class device {
         return static_cast<std::uint8_t>(reg + 1U);
     }
 };
+
+// A 16-bit sample as a part lays it into two registers, low byte first or high byte first.
+inline void put_le16(std::uint8_t* at, int value) {
+    const auto raw = static_cast<std::uint16_t>(value);
+    at[0] = static_cast<std::uint8_t>(raw & 0xFFU);
+    at[1] = static_cast<std::uint8_t>(raw >> 8U);
+}
+inline void put_be16(std::uint8_t* at, int value) {
+    const auto raw = static_cast<std::uint16_t>(value);
+    at[0] = static_cast<std::uint8_t>(raw >> 8U);
+    at[1] = static_cast<std::uint8_t>(raw & 0xFFU);
+}
 }  // namespace sim::detail

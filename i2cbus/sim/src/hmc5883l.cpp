@@ -143,9 +143,7 @@ void hmc5883l_model::measure(scene& world) {
     // Register order is X, Z, Y, each MSB first.
     const int order[3] = {counts[0], counts[2], counts[1]};
     for (std::size_t i = 0; i < 3; ++i) {
-        const auto raw = static_cast<std::uint16_t>(order[i]);
-        sample_[2 * i] = static_cast<std::uint8_t>(raw >> 8U);
-        sample_[2 * i + 1] = static_cast<std::uint8_t>(raw & 0xFFU);
+        put_be16(&sample_[2 * i], order[i]);
     }
     sample_waiting_ = true;
     if (!locked_) {

@@ -31,12 +31,6 @@ bool read_only(std::uint8_t reg) {
     return reg == INT_STATUS || (reg >= ACCEL_XOUT_H && reg <= EXT_SENS_DATA_23) ||
            reg == FIFO_COUNTH || reg == FIFO_COUNTL || reg == WHO_AM_I;
 }
-
-void put16(std::uint8_t* at, int value) {
-    const auto raw = static_cast<std::uint16_t>(value);
-    at[0] = static_cast<std::uint8_t>(raw >> 8U);
-    at[1] = static_cast<std::uint8_t>(raw & 0xFFU);
-}
 }  // namespace
 
 void mpu6050_model::reset() {
@@ -69,12 +63,12 @@ void mpu6050_model::refresh_sensors() {
     const int accel[3] = {0, 0, accel_counts_per_g[afs]};
     for (int i = 0; i < 3; ++i) {
         if ((regs_[PWR_MGMT_2] & standby[i]) == 0) {
-            put16(&regs_[ACCEL_XOUT_H + 2 * i], accel[i]);
+            put_be16(&regs_[ACCEL_XOUT_H + 2 * i], accel[i]);
         }
     }
     if ((regs_[PWR_MGMT_1] & PWR_MGMT_1_TEMP_DIS) == 0) {
         const double counts = (board_temperature_c - temp_offset_c) * temp_counts_per_c;
-        put16(&regs_[TEMP_OUT_H], static_cast<int>(counts < 0 ? counts - 0.5 : counts + 0.5));
+        put_be16(&regs_[TEMP_OUT_H], static_cast<int>(counts < 0 ? counts - 0.5 : counts + 0.5));
     }
     for (int i = 0; i < 6; ++i) {
         regs_[GYRO_XOUT_H + i] = 0x00;

@@ -35,12 +35,6 @@ using namespace qmc5883l;
 
 namespace {
 constexpr unsigned all_data = 0x3FU;
-
-void put_le16(std::uint8_t* at, int value) {
-    const auto raw = static_cast<std::uint16_t>(value);
-    at[0] = static_cast<std::uint8_t>(raw & 0xFFU);
-    at[1] = static_cast<std::uint8_t>(raw >> 8U);
-}
 }  // namespace
 
 void qmc5883l_model::reset() {

@@ -30,14 +30,6 @@ namespace sim::detail {
 
 using namespace qmc5883p;
 
-namespace {
-void put_le16(std::uint8_t* at, int value) {
-    const auto raw = static_cast<std::uint16_t>(value);
-    at[0] = static_cast<std::uint8_t>(raw & 0xFFU);
-    at[1] = static_cast<std::uint8_t>(raw >> 8U);
-}
-}  // namespace
-
 void qmc5883p_model::reset() {
     for (auto& r : regs_) {
         r = 0x00;
