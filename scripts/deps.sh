@@ -34,9 +34,10 @@ case "$what" in
     *) echo "deps.sh: unknown set '$what' (demo, native, test or board)" >&2; exit 2 ;;
 esac
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
 for p in "${pkgs[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
@@ -51,16 +52,31 @@ if printf '%s\n' "${missing[@]}" | grep -q ':armhf$' &&
 fi
 echo "deps.sh: installing ${missing[*]}"
 # apt's own messages are kept and shown when it fails: an unreachable archive must not surface only
-# as "Unable to locate package". A failed fetch fails the update.
+# as "Unable to locate package".
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-apt() {  # apt WHAT ARGS...
-    local what=$1; shift
-    if ! DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "$@" >"$log" 2>&1; then
-        cat "$log" >&2
-        echo "deps.sh: apt-get $what failed (apt's output above)" >&2
-        exit 1
+apt() { DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "$@" >"$log" 2>&1; }
+
+# A mirror in the middle of a sync fails one index or another for a while ("File has unexpected
+# size ... Mirror sync in progress?"), while the packages stay installable from the rest. So a
+# failed update is tried again a few times (at most (tries - 1) x wait seconds, 60 s by default),
+# and then the install goes ahead on the lists apt has: only a package that cannot be had fails.
+tries=${DEPS_UPDATE_TRIES:-4}
+wait=${DEPS_UPDATE_WAIT:-20}
+for ((try = 1; ; try++)); do
+    apt update --error-on=any && break
+    grep -E '^(E|Err):' "$log" >&2 || tail -n 5 "$log" >&2
+    if [ "$try" -ge "$tries" ]; then
+        echo "deps.sh: apt-get update failed $tries times; installing from the package lists apt has" >&2
+        break
     fi
-}
-apt update update --error-on=any
-apt install install -y --no-install-recommends "${missing[@]}"
+    echo "deps.sh: apt-get update failed (try $try of $tries); trying again in ${wait}s" >&2
+    sleep "$wait"
+done
+if ! apt install -y --no-install-recommends "${missing[@]}"; then
+    cat "$log" >&2
+    still=()
+    for p in "${missing[@]}"; do installed "$p" || still+=("$p"); done
+    echo "deps.sh: cannot install ${still[*]:-${missing[*]}} (apt's output above)" >&2
+    exit 1
+fi
