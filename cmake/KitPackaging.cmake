@@ -15,7 +15,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/i2cbus/include/i2cbus/bus.h
 # The simulated board: its static archive for hosts' tests; its shared library only where the
 # compass libraries are built on it, then in a package named after its soname.
 install(TARGETS i2cbus_sim EXPORT kit-targets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/i2cbus/sim/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/simboard/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
         COMPONENT dev)
 if(KIT_BUS_SHIPPED)
     install(TARGETS i2cbus_sim_shared EXPORT kit-targets

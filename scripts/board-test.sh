@@ -5,7 +5,7 @@
 # simulated board's models in the guest's time. Prints each check with its outcome and ends with
 # "board: N passed, M failed"; exits non-zero on any failure.
 #
-# Its pieces are in scripts/board/: fetch.sh (Debian's kernel, headers, source and busybox, kept,
+# Its pieces are in tests/board/: fetch.sh (Debian's kernel, headers, source and busybox, kept,
 # keyed by version, in ${XDG_CACHE_HOME:-~/.cache}/compasskit/board/, so a warm run downloads
 # nothing), kmod.sh (the kernel modules built out of tree), guest.sh (the guest's root and
 # bridged), init and scenes/*.guest.sh (what the board runs), boot.sh, judge.sh and
@@ -13,17 +13,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # shellcheck source-path=SCRIPTDIR/..
-. scripts/board/lib.sh
-. scripts/board/kmod.sh
+. tests/board/lib.sh
+. tests/board/kmod.sh
 
 bash scripts/deps.sh board || die "installing the host's packages failed"
 mkdir -p "$bdir"
 : >"$log"
 
-. scripts/board/fetch.sh
-. scripts/board/guest.sh
-. scripts/board/boot.sh
-. scripts/board/judge.sh
+. tests/board/fetch.sh
+. tests/board/guest.sh
+. tests/board/boot.sh
+. tests/board/judge.sh
 build_kmods
 build_kit
 make_guest

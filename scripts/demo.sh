@@ -38,13 +38,13 @@ wait $server
 
 for module in bypassmag directmag; do
     echo "=== $module on the simulated board, turning through a full circle"
-    $build/examples/sim/compass-monitor-$module --simulate-turn --count 13 --pace-ms 100
+    $build/tools/sim/compass-monitor-$module --simulate-turn --count 13 --pace-ms 100
 done
 
 echo "=== calibration helper on the simulated board (it turns the board itself)"
-$build/examples/sim/compass-calibrate directmag --simulate-turn
+$build/tools/sim/compass-calibrate directmag --simulate-turn
 
 # The doctor's status says whether a module can work; the demo shows both answers.
 echo "=== board doctor on the simulated board: a sound one, then a GY-271 that carries a QMC5883L"
-$build/examples/sim/compass-doctor --simulate sound
-$build/examples/sim/compass-doctor --simulate qmc5883l || echo "(compass-doctor exits $?: no module can work there)"
+$build/tools/sim/compass-doctor --simulate sound
+$build/tools/sim/compass-doctor --simulate qmc5883l || echo "(compass-doctor exits $?: no module can work there)"

@@ -6,7 +6,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 mapfile -t sources < <(git ls-files '*.cpp' '*.hpp' '*.h' '*.c' 2>/dev/null ||
-                       find client compass i2cbus examples tests bench -name '*.[ch]pp' -o -name '*.[ch]')
+                       find client compass i2cbus simboard tools examples tests bench -name '*.[ch]pp' -o -name '*.[ch]')
 
 case "${1:-format}" in
 format)
@@ -17,12 +17,13 @@ analyse)
     db=build/native
     [ -f $db/compile_commands.json ] || { echo "lint.sh: run the native build first ($db)" >&2; exit 1; }
     # What we ship and the examples; the tests are GoogleTest macro soup and get the compiler's eye.
-    mapfile -t units < <(printf '%s\n' "${sources[@]}" | grep -E '^(client|compass|i2cbus|examples)/.*\.(cpp|c)$')
+    mapfile -t units < <(printf '%s\n' "${sources[@]}" | grep -E '^(client|compass|i2cbus|simboard|tools|examples)/.*\.(cpp|c)$' |
+                         grep -v '^simboard/bridge/')
     rc=0
     out=$(clang-tidy -p $db --quiet "${units[@]}" 2>&1) || rc=1
     printf '%s\n' "$out" | grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated' || true
     cppcheck --quiet --error-exitcode=1 --enable=warning,performance,portability --inline-suppr \
-        --std=c++20 --language=c++ -I i2cbus/include -I i2cbus/sim/include -I compass/include \
+        --std=c++20 --language=c++ -I i2cbus/include -I simboard/include -I compass/include \
         --suppress=missingIncludeSystem "${units[@]}" || rc=1
     exit $rc ;;
 *)

@@ -4,10 +4,10 @@
 table=tests/compass/sequences.txt
 
 section() { awk -v n="@@begin $1" '$0 == n { on = 1; next } on && $0 == "@@end" { exit } on' "$out"; }
-transfers() { section "$1" | awk -f scripts/board/trace.awk; } # transfers SECTION
+transfers() { section "$1" | awk -f tests/board/trace.awk; } # transfers SECTION
 rows() { grep -v '^#' tests/board/turns.txt | awk -v m="$1" '$1 == m'; } # rows MODULE: its turns
-expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see scripts/board/expect.awk
-    awk -v want="$1" -v module="$2" -v absent="${4:-}" -f scripts/board/expect.awk "$table" "$3"
+expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see tests/board/expect.awk
+    awk -v want="$1" -v module="$2" -v absent="${4:-}" -f tests/board/expect.awk "$table" "$3"
 }
 
 passed=0
@@ -49,7 +49,7 @@ judge() {
         "$(grep -o '^@@done' "$out" || grep -o '^@@watchdog' "$out" || echo "no result (qemu exit $qrc)")"
     check "board: runs Debian's $abi" "$abi" "$(section kernel)"
     local scene
-    for scene in scripts/board/scenes/*.judge.sh; do
+    for scene in tests/board/scenes/*.judge.sh; do
         # shellcheck source=/dev/null
         . "$scene"
     done

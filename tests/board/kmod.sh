@@ -5,7 +5,7 @@
 # any other path is in this tree.
 kmods=(
     "i2c-stub linux:drivers/i2c/i2c-stub.c"
-    "i2c-bridge tests/board/bridge/i2c-bridge.c tests/board/bridge/i2c-bridge.h"
+    "i2c-bridge simboard/bridge/i2c-bridge.c simboard/bridge/i2c-bridge.h"
 )
 
 ksrc_files=()

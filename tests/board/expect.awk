@@ -4,7 +4,7 @@
 # readings of the same bytes, or "MODULE get" for a reading of whatever is there).
 #   -v module=NAME  the module
 #   -v absent=ADDR  a device that does not answer (reads get no reply, every transfer fails)
-#   -v want=transfers: the transfers, "dir addr reg value result" as scripts/board/trace.awk prints
+#   -v want=transfers: the transfers, "dir addr reg value result" as tests/board/trace.awk prints
 #        them (value "--" for a read with no reply)
 #   -v want=regs: "addr reg 0xVALUE" of each register the module identifies or writes, as it must
 #        be left after the readings

@@ -86,9 +86,9 @@ make_guest() {
     build_host bypassmag
     put "$bdir/examples/echo_server/echo_server" "$bdir/bridge/bridged" tests/board/turns.txt \
         tests/board/live.txt tests/compass/sequences.txt /opt/board
-    put scripts/board/scenes/*.guest.sh /opt/board/scenes
+    put tests/board/scenes/*.guest.sh /opt/board/scenes
     echo "KIT_BUS=$kit_bus" >"$groot/opt/board/env"
-    install -m 755 scripts/board/init "$groot/init"
+    install -m 755 tests/board/init "$groot/init"
     put "$bbcache/busybox" /bin
     put "$kimg/i2c-dev.ko" "/lib/modules/$abi/kernel/drivers/i2c"
     put "${kmod_files[@]}" "/lib/modules/$abi/extra"
