@@ -2,6 +2,7 @@
 #include "compass/core/parts.hpp"
 
 #include <cerrno>
+#include <cstdint>
 
 #include "compass/core/ak8975.hpp"
 #include "compass/core/heading.hpp"
@@ -20,6 +21,30 @@ part open_and_identify(int address, int id_register) {
     return p;
 }
 
+// A magnetometer's six data registers from first on.
+struct data_block {
+    std::uint8_t bytes[6] = {};
+    bool failed = false;  // some read of the six failed
+};
+
+data_block read_data_block(int fd, int first) {
+    data_block block;
+    for (int j = 0; j < 6; ++j) {
+        const int v = wiringPiI2CReadReg8(fd, first + j);
+        block.failed = block.failed || v < 0;
+        block.bytes[j] = static_cast<std::uint8_t>(v);  // -1 keeps its low byte, 0xFF
+    }
+    return block;
+}
+
+void reset_and_open_bypass(int mpu) {
+    using namespace mpu6050;
+    wiringPiI2CWriteReg8(mpu, PWR_MGMT_1, PWR_MGMT_1_DEVICE_RESET);
+    delay(RESET_PAUSE_MS);
+    wiringPiI2CWriteReg8(mpu, PWR_MGMT_1, PWR_MGMT_1_TEMP_DIS);
+    wiringPiI2CWriteReg8(mpu, INT_PIN_CFG, INT_PIN_CFG_I2C_BYPASS_EN);
+}
+
 }  // namespace
 
 handle open_device(int address) {
@@ -32,17 +57,6 @@ part open_motion_sensor() {
     part p = open_and_identify(mpu6050::ADDRESS, mpu6050::WHO_AM_I);
     p.found = p.id == mpu6050::WHO_AM_I_VALUE;
     return p;
-}
-
-bool reset_and_open_bypass(int mpu) {
-    const bool reset =
-        wiringPiI2CWriteReg8(mpu, mpu6050::PWR_MGMT_1, mpu6050::PWR_MGMT_1_DEVICE_RESET) >= 0;
-    delay(mpu6050::RESET_PAUSE_MS);
-    const bool wake =
-        wiringPiI2CWriteReg8(mpu, mpu6050::PWR_MGMT_1, mpu6050::PWR_MGMT_1_TEMP_DIS) >= 0;
-    const bool bypass =
-        wiringPiI2CWriteReg8(mpu, mpu6050::INT_PIN_CFG, mpu6050::INT_PIN_CFG_I2C_BYPASS_EN) >= 0;
-    return reset && wake && bypass;
 }
 
 part open_behind_bypass(int mpu) {
@@ -59,12 +73,10 @@ part set_up_hmc5883l() {
     return p;
 }
 
-bool configure_hmc5883l(int fd) {
+void configure_hmc5883l(int fd) {
     using namespace hmc5883l;
-    const bool cra =
-        wiringPiI2CWriteReg8(fd, CRA, CRA_MA_2_SAMPLES | CRA_DO_75_HZ | CRA_MS_NORMAL) >= 0;
-    const bool mr = wiringPiI2CWriteReg8(fd, MR, MR_CONTINUOUS) >= 0;
-    return cra && mr;
+    wiringPiI2CWriteReg8(fd, CRA, CRA_MA_2_SAMPLES | CRA_DO_75_HZ | CRA_MS_NORMAL);
+    wiringPiI2CWriteReg8(fd, MR, MR_CONTINUOUS);
 }
 
 bool trigger_and_wait(int fd) {
@@ -73,38 +85,23 @@ bool trigger_and_wait(int fd) {
     return ok;
 }
 
-data_block read_data_block(int fd, int first_register) {
-    data_block block;
-    for (int j = 0; j < DATA_REGISTER_COUNT; ++j) {
-        const int v = wiringPiI2CReadReg8(fd, first_register + j);
-        block.failed = block.failed || v < 0;
-        block.bytes[j] = static_cast<std::uint8_t>(v);
-    }
-    return block;
-}
-
-axes ak8975_counts(const data_block& data) {
-    const std::uint8_t* b = data.bytes;
-    return {axis_le(b[0], b[1]), axis_le(b[2], b[3]), axis_le(b[4], b[5]), !data.failed};
-}
-
-axes hmc5883l_counts(const data_block& data) {
-    const std::uint8_t* b = data.bytes;
-    return {axis_be(b[0], b[1]), axis_be(b[4], b[5]), axis_be(b[2], b[3]), !data.failed};
-}
-
 axes read_ak8975(int fd) {
     const bool triggered = trigger_and_wait(fd);
-    axes a = ak8975_counts(read_data_block(fd, ak8975::HXL));
-    a.x = ak8975_microtesla(a.x);
-    a.y = ak8975_microtesla(a.y);
-    a.z = ak8975_microtesla(a.z);
-    a.ok = a.ok && triggered;
-    return a;
+    const axes a = read_ak8975_counts(fd);
+    return {ak8975_microtesla(a.x), ak8975_microtesla(a.y), ak8975_microtesla(a.z),
+            a.ok && triggered};
+}
+
+axes read_ak8975_counts(int fd) {
+    const data_block d = read_data_block(fd, ak8975::HXL);
+    const std::uint8_t* b = d.bytes;
+    return {axis_le(b[0], b[1]), axis_le(b[2], b[3]), axis_le(b[4], b[5]), !d.failed};
 }
 
 axes read_hmc5883l(int fd) {
-    return hmc5883l_counts(read_data_block(fd, hmc5883l::DXRA));
+    const data_block d = read_data_block(fd, hmc5883l::DXRA);
+    const std::uint8_t* b = d.bytes;  // X, Z, Y
+    return {axis_be(b[0], b[1]), axis_be(b[4], b[5]), axis_be(b[2], b[3]), !d.failed};
 }
 
 }  // namespace compass::core

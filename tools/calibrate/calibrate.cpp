@@ -18,45 +18,40 @@ namespace {
 
 namespace core = compass::core;
 
-// Logs how the open of what went; a failed one leaves its errno in error. True when it opened.
-bool opened(std::FILE* log, const char* what, int address, const core::part& p, int* error) {
-    if (log != nullptr) {
-        (void)std::fprintf(log, "%s 0x%02X: %s\n", what, address,
-                           p.fd >= 0 ? "opened" : "could not be opened");
-    }
+// Logs how the open of what went and warns when it opened but did not identify itself; a failed
+// open leaves its errno in error. True when it opened.
+bool opened(std::FILE* log, const char* what, int address, const core::part& p, int expected,
+            int* error) {
     if (p.fd < 0 && error != nullptr) {
         *error = p.error;
     }
-    return p.fd >= 0;
-}
-
-void check_identity(std::FILE* log, const char* what, const core::part& p, int expected) {
-    if (log != nullptr && !p.found) {
-        (void)std::fprintf(log, "warning: %s identifies as %d, expected 0x%02X\n", what, p.id,
-                           expected);
+    if (log != nullptr) {
+        (void)std::fprintf(log, "%s 0x%02X: %s\n", what, address,
+                           p.fd >= 0 ? "opened" : "could not be opened");
+        if (p.fd >= 0 && !p.found) {
+            (void)std::fprintf(log, "warning: %s identifies as %d, expected 0x%02X\n", what, p.id,
+                               expected);
+        }
     }
+    return p.fd >= 0;
 }
 
 // The modules' own set-up; it goes no further than a failed open.
 int setup_bypass(std::FILE* log, int* error) {
     const core::part mpu = core::open_motion_sensor();
-    if (!opened(log, "motion sensor", mpu6050::ADDRESS, mpu, error)) {
+    if (!opened(log, "motion sensor", mpu6050::ADDRESS, mpu, mpu6050::WHO_AM_I_VALUE, error)) {
         return -1;
     }
-    check_identity(log, "motion sensor", mpu, mpu6050::WHO_AM_I_VALUE);
     const core::part mag = core::open_behind_bypass(mpu.fd);
-    if (opened(log, "magnetometer", ak8975::ADDRESS, mag, error)) {
-        check_identity(log, "magnetometer", mag, ak8975::WIA_VALUE);
-    }
+    opened(log, "magnetometer", ak8975::ADDRESS, mag, ak8975::WIA_VALUE, error);
     return mag.fd;
 }
 
 int setup_direct(std::FILE* log, int* error) {
     const core::part mag = core::set_up_hmc5883l();
-    if (!opened(log, "magnetometer", hmc5883l::ADDRESS, mag, error)) {
+    if (!opened(log, "magnetometer", hmc5883l::ADDRESS, mag, hmc5883l::IRA_VALUE, error)) {
         return -1;
     }
-    check_identity(log, "magnetometer", mag, hmc5883l::IRA_VALUE);
     // Until the first continuous sample the data registers hold the power-up measurement, taken
     // wherever the board stood then, which is no sample of this turn.
     delay(hmc5883l::FIRST_SAMPLE_WAIT_MS);

@@ -97,6 +97,15 @@ void report_held(std::FILE* out, int addr, int err) {
     }
 }
 
+// False, once said, when the part at addr did not open; the verdict then names the address.
+bool opened(std::FILE* out, int addr, const core::handle& h, outcome& o) {
+    if (h.fd < 0) {
+        report_held(out, addr, h.error);
+        set(o.reason, "0x%02X is held by a kernel driver", addr);
+    }
+    return h.fd >= 0;
+}
+
 // The field's magnitude against the Earth's; marks the module usable when it fits.
 void judge_field(std::FILE* out, int addr, double x, double y, double z, const char* what,
                  outcome& o) {
@@ -250,7 +259,7 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
     if (!measurement_ready(out, fd, ak8963 ? "AK8963" : "AK8975", o)) {
         return;
     }
-    const core::axes counts = core::ak8975_counts(core::read_data_block(fd, ak8975::HXL));
+    const core::axes counts = core::read_ak8975_counts(fd);
     const int read_error = errno;              // of the failed data read, if one failed
     const int st2 = read_at(fd, ak8975::ST2);  // also ends the read cycle
     if (!counts.ok) {
@@ -283,10 +292,10 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
 // bypassmag's reset would go to whatever sits at 0x68): only a look at 0x0C, no write.
 void look_without_bypass(std::FILE* out, const motion_part* mpu, outcome& o) {
     const core::handle mag = core::open_device(ak8975::ADDRESS);
-    if (mag.fd < 0) {
-        report_held(out, ak8975::ADDRESS, mag.error);
-        set(o.reason, "0x0C is held by a kernel driver");
-    } else if (mpu != nullptr) {
+    if (!opened(out, ak8975::ADDRESS, mag, o)) {
+        return;
+    }
+    if (mpu != nullptr) {
         say_at(out, level::fail, ak8975::ADDRESS, "an %s has no magnetometer behind its bypass",
                mpu->name);
         set(o.reason, "an %s has no magnetometer", mpu->name);
@@ -310,9 +319,7 @@ void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o
     }
     // The module's own set-up from the reset on: reset, pause, wake-up, bypass, open 0x0C, WIA.
     const core::part mag = core::open_behind_bypass(mpu_fd);
-    if (mag.fd < 0) {
-        report_held(out, ak8975::ADDRESS, mag.error);
-        set(o.reason, "0x0C is held by a kernel driver");
+    if (!opened(out, ak8975::ADDRESS, mag, o)) {
         return;
     }
     if (mag.id < 0) {
@@ -347,28 +354,27 @@ void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o
 
 // --- The stand-alone magnetometer ----------------------------------------------------------------
 
-bool same(const core::data_block& a, const core::data_block& b) {
-    return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
+bool same(const core::axes& a, const core::axes& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
-// Waits for the next sample (RDY) at most `ms`, then reads it; false when none came.
-bool next_sample(int fd, unsigned ms, core::data_block& data) {
+// Waits for the next sample (RDY) at most `ms`, then reads it as the module does; false when none
+// came.
+bool next_sample(int fd, unsigned ms, core::axes& data) {
     for (unsigned waited = 0; (read_at(fd, hmc5883l::SR) & hmc5883l::SR_RDY) == 0; ++waited) {
         if (waited >= ms) {
             return false;
         }
         delay(1);
     }
-    data = core::read_data_block(fd, hmc5883l::DXRA);
-    return !data.failed;
+    data = core::read_hmc5883l(fd);
+    return data.ok;
 }
 
 // Opens 0x1E and reads all three identification registers; the handle when they read 'H' '4' '3'.
 int identify_standalone(std::FILE* out, outcome& o) {
     const core::handle h = core::open_device(hmc5883l::ADDRESS);
-    if (h.fd < 0) {
-        report_held(out, hmc5883l::ADDRESS, h.error);
-        set(o.reason, "0x1E is held by a kernel driver");
+    if (!opened(out, hmc5883l::ADDRESS, h, o)) {
         return -1;
     }
     const int id[3] = {read_at(h.fd, hmc5883l::IRA), read_at(h.fd, hmc5883l::IRB),
@@ -393,8 +399,7 @@ int identify_standalone(std::FILE* out, outcome& o) {
 }
 
 // Sets the part up as the module does and takes two fresh samples; false when it never measures.
-bool two_samples(std::FILE* out, int fd, core::data_block& first, core::data_block& later,
-                 outcome& o) {
+bool two_samples(std::FILE* out, int fd, core::axes& first, core::axes& later, outcome& o) {
     core::configure_hmc5883l(fd);  // the module's configuration and continuous mode
     // The first sample lands within two output periods of the mode write; until then the data
     // registers may hold the power-up measurement, with RDY set. The sample after it proves the
@@ -415,12 +420,11 @@ bool two_samples(std::FILE* out, int fd, core::data_block& first, core::data_blo
 
 void check_standalone(std::FILE* out, outcome& o) {
     const int fd = identify_standalone(out, o);
-    core::data_block first;
-    core::data_block later;
-    if (fd < 0 || !two_samples(out, fd, first, later, o)) {
+    core::axes first;
+    core::axes counts;  // the later sample
+    if (fd < 0 || !two_samples(out, fd, first, counts, o)) {
         return;
     }
-    const core::axes counts = core::hmc5883l_counts(later);
     for (const int c : {counts.x, counts.y, counts.z}) {
         if (c == hmc5883l::DATA_OVERFLOW) {
             say_at(out, level::fail, hmc5883l::ADDRESS,
@@ -430,8 +434,9 @@ void check_standalone(std::FILE* out, outcome& o) {
         }
     }
     // A live part's noise changes its counts; a third sample settles a rare tie.
-    if (same(first, later) &&
-        (!next_sample(fd, hmc5883l::OUTPUT_PERIOD_MS, later) || same(first, later))) {
+    core::axes third;
+    if (same(first, counts) &&
+        (!next_sample(fd, hmc5883l::OUTPUT_PERIOD_MS, third) || same(first, third))) {
         say_at(out, level::fail, hmc5883l::ADDRESS,
                "samples arrive but their data never change: frozen readings, a part that does "
                "not measure");

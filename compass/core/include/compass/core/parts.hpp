@@ -21,49 +21,34 @@ struct part : handle {
     bool found = false;  // id is the part's own value
 };
 
-// The bypass module's motion sensor: opens 0x68 and reads WHO_AM_I.
+// The bypassmag module's set-up in two: opens the motion sensor at 0x68 and reads WHO_AM_I; then
+// resets it, pauses, wakes it (internal clock, temperature sensor off), switches its I2C bypass on,
+// opens the AK8975 at 0x0C behind it and reads WIA.
 part open_motion_sensor();
-// Resets the motion sensor behind mpu, pauses, wakes it (internal clock, temperature sensor off)
-// and switches its I2C bypass on; false when a write was not accepted.
-bool reset_and_open_bypass(int mpu);
-// The rest of the bypass module's set-up: reset_and_open_bypass(mpu), then opens the AK8975 at
-// 0x0C and reads WIA.
 part open_behind_bypass(int mpu);
 
 // The directmag module's set-up: opens the HMC5883L at 0x1E, reads IRA, then configure_hmc5883l.
 part set_up_hmc5883l();
-// 2 samples averaged at 75 Hz, normal bias, then continuous measurement; the gain is left at its
-// power-on value. False when a write was not accepted.
-bool configure_hmc5883l(int fd);
+// 2 samples averaged at 75 Hz, normal bias, then continuous measurement; the gain keeps its
+// power-on value.
+void configure_hmc5883l(int fd);
 
-// Starts one AK8975 measurement and waits the module's 8 ms for it; false when the trigger was not
-// accepted.
+// Starts one AK8975 measurement and waits the module's 8 ms; false when the trigger was refused.
 bool trigger_and_wait(int fd);
 
-// A magnetometer's six data registers, read one by one in register order.
-constexpr int DATA_REGISTER_COUNT = 6;
-struct data_block {
-    // From the first data register on; a failed read keeps the low byte of -1, 0xFF.
-    std::uint8_t bytes[DATA_REGISTER_COUNT] = {};
-    bool failed = false;  // some read of the six failed
-};
-data_block read_data_block(int fd, int first_register);
-
-// Three axes of one measurement, and whether every transfer of it was accepted.
+// Three axes of one measurement from its six data registers (each read alone, in register order; a
+// failed read counts as the byte 0xFF), and whether every transfer of it was accepted.
 struct axes {
     std::int16_t x = 0;
     std::int16_t y = 0;
     std::int16_t z = 0;
     bool ok = false;
 };
-// Raw counts from the data registers: the AK8975's little-endian X, Y, Z, the HMC5883L's
-// big-endian X, Z, Y.
-axes ak8975_counts(const data_block& data);
-axes hmc5883l_counts(const data_block& data);
-
 // The modules' readings before their offsets. bypassmag: trigger, wait, the six registers, scaled
 // to microtesla. directmag: the six registers of the latest sample, in counts.
 axes read_ak8975(int fd);
 axes read_hmc5883l(int fd);
+// The AK8975's data registers as they stand, in counts (no trigger, no wait).
+axes read_ak8975_counts(int fd);
 
 }  // namespace compass::core
