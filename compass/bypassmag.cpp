@@ -51,6 +51,7 @@ double get_magneto(int fd) {
         compass::relative_heading(compass::absolute_heading(x, y), flagx, comp_angl);
     return compass::reversed(angl);
 }
+
 double avg_magneto(int val, int fd1) {
     if (val < 1) {
         return static_cast<double>(NAN);
