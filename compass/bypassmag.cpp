@@ -2,14 +2,11 @@
 #include "compass/bypassmag.hpp"
 
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-#include "devices/ak8975.hpp"
-#include "devices/mpu6050.hpp"
-#include "heading.hpp"
-#include "i2cbus/bus.h"
+#include "compass/core/heading.hpp"
+#include "compass/core/parts.hpp"
 
 // The hard-iron centres come from the build (compass/Offsets.cmake), nowhere else.
 #if !defined(COMPASS_BYPASSMAG_OFFSET_X) || !defined(COMPASS_BYPASSMAG_OFFSET_Y)
@@ -32,35 +29,26 @@ double comp_angl = 0.0;
 
 int setup_magneto() {
     // Every step runs whatever the earlier ones gave; a failure only shows in the printed lines.
-    const int mpu = wiringPiI2CSetup(mpu6050::ADDRESS);
-    report_open(mpu);
-    if (wiringPiI2CReadReg8(mpu, mpu6050::WHO_AM_I) == mpu6050::WHO_AM_I_VALUE) {
+    const compass::core::part mpu = compass::core::open_motion_sensor();
+    report_open(mpu.fd);
+    if (mpu.found) {
         std::puts("Found MPU.");
     }
-    mpu6050::reset_and_open_bypass(mpu);
-
-    const int fd = wiringPiI2CSetup(ak8975::ADDRESS);
-    report_open(fd);
-    if (wiringPiI2CReadReg8(fd, ak8975::WIA) == ak8975::WIA_VALUE) {
+    const compass::core::part mag = compass::core::open_behind_bypass(mpu.fd);
+    report_open(mag.fd);
+    if (mag.found) {
         std::puts("Found magneto.");
     }
-    return fd;
+    return mag.fd;
 }
 
 double get_magneto(int fd) {
     // Failures are not examined: a failed read counts as the byte 0xFF.
-    ak8975::trigger_and_wait(fd);
-    const devices::data_block data = ak8975::read_data(fd);
-    std::int16_t mag[3];
-    for (std::size_t i = 0; i < 3; ++i) {
-        mag[i] =
-            compass::ak8975_microtesla(compass::axis_le(data.bytes[2 * i], data.bytes[2 * i + 1]));
-    }
-    mag[0] = compass::remove_offset(mag[0], offset_x);
-    mag[1] = compass::remove_offset(mag[1], offset_y);
-
+    const compass::core::axes mag = compass::core::read_ak8975(fd);
+    const std::int16_t x = compass::remove_offset(mag.x, offset_x);
+    const std::int16_t y = compass::remove_offset(mag.y, offset_y);
     const double angl =
-        compass::relative_heading(compass::absolute_heading(mag[0], mag[1]), flagx, comp_angl);
+        compass::relative_heading(compass::absolute_heading(x, y), flagx, comp_angl);
     return compass::reversed(angl);
 }
 

@@ -1,5 +1,5 @@
 // The compass arithmetic without a bus: axis assembly, scaling, offsets, headings, latch, mean.
-#include "heading.hpp"
+#include "compass/core/heading.hpp"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "heading.hpp"
+#include "compass/core/heading.hpp"
 
 namespace {
 

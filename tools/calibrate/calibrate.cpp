@@ -1,5 +1,5 @@
-// Sampling and centre finding for the calibration helper; reaches the sensors only through the
-// four bus calls, with the same set-up and data registers as the compass modules.
+// Sampling and centre finding for the calibration helper; reaches the sensors through the compass
+// modules' own set-up and readings (compass_core).
 #include "calibrate.hpp"
 
 #include <cerrno>
@@ -7,67 +7,55 @@
 #include <cstring>
 #include <numbers>
 
-#include "devices/ak8975.hpp"
-#include "devices/hmc5883l.hpp"
-#include "devices/mpu6050.hpp"
-#include "heading.hpp"
+#include "compass/core/ak8975.hpp"
+#include "compass/core/hmc5883l.hpp"
+#include "compass/core/mpu6050.hpp"
+#include "compass/core/parts.hpp"
 #include "i2cbus/bus.h"
 
 namespace calibrate {
 namespace {
 
-void report_open(std::FILE* log, const char* what, int fd) {
+namespace core = compass::core;
+
+// Logs how the open of what went and warns when it opened but did not identify itself; a failed
+// open leaves its errno in error. True when it opened.
+bool opened(std::FILE* log, const char* what, int address, const core::part& p, int expected,
+            int* error) {
+    if (p.fd < 0 && error != nullptr) {
+        *error = p.error;
+    }
     if (log != nullptr) {
-        (void)std::fprintf(log, "%s: %s\n", what, fd >= 0 ? "opened" : "could not be opened");
+        (void)std::fprintf(log, "%s 0x%02X: %s\n", what, address,
+                           p.fd >= 0 ? "opened" : "could not be opened");
+        if (p.fd >= 0 && !p.found) {
+            (void)std::fprintf(log, "warning: %s identifies as %d, expected 0x%02X\n", what, p.id,
+                               expected);
+        }
     }
+    return p.fd >= 0;
 }
 
-void report_identity(std::FILE* log, const char* what, int got, int expected) {
-    if (log != nullptr && got != expected) {
-        (void)std::fprintf(log, "warning: %s identifies as %d, expected 0x%02X\n", what, got,
-                           expected);
-    }
-}
-
-// Opens addr; on failure keeps the bus call's errno in error (before the log can change it).
-int open_device(int addr, std::FILE* log, const char* what, int* error) {
-    const int fd = wiringPiI2CSetup(addr);
-    if (fd < 0 && error != nullptr) {
-        *error = errno;
-    }
-    report_open(log, what, fd);
-    return fd;
-}
-
+// The modules' own set-up; it goes no further than a failed open.
 int setup_bypass(std::FILE* log, int* error) {
-    const int mpu = open_device(mpu6050::ADDRESS, log, "motion sensor 0x68", error);
-    if (mpu < 0) {
+    const core::part mpu = core::open_motion_sensor();
+    if (!opened(log, "motion sensor", mpu6050::ADDRESS, mpu, mpu6050::WHO_AM_I_VALUE, error)) {
         return -1;
     }
-    report_identity(log, "motion sensor", wiringPiI2CReadReg8(mpu, mpu6050::WHO_AM_I),
-                    mpu6050::WHO_AM_I_VALUE);
-    mpu6050::reset_and_open_bypass(mpu);
-
-    const int fd = open_device(ak8975::ADDRESS, log, "magnetometer 0x0C", error);
-    if (fd >= 0) {
-        report_identity(log, "magnetometer", wiringPiI2CReadReg8(fd, ak8975::WIA),
-                        ak8975::WIA_VALUE);
-    }
-    return fd;
+    const core::part mag = core::open_behind_bypass(mpu.fd);
+    opened(log, "magnetometer", ak8975::ADDRESS, mag, ak8975::WIA_VALUE, error);
+    return mag.fd;
 }
 
 int setup_direct(std::FILE* log, int* error) {
-    const int fd = open_device(hmc5883l::ADDRESS, log, "magnetometer 0x1E", error);
-    if (fd < 0) {
+    const core::part mag = core::set_up_hmc5883l();
+    if (!opened(log, "magnetometer", hmc5883l::ADDRESS, mag, hmc5883l::IRA_VALUE, error)) {
         return -1;
     }
-    report_identity(log, "magnetometer", wiringPiI2CReadReg8(fd, hmc5883l::IRA),
-                    hmc5883l::IRA_VALUE);
-    hmc5883l::set_up(fd);
     // Until the first continuous sample the data registers hold the power-up measurement, taken
     // wherever the board stood then, which is no sample of this turn.
     delay(hmc5883l::FIRST_SAMPLE_WAIT_MS);
-    return fd;
+    return mag.fd;
 }
 
 }  // namespace
@@ -96,18 +84,10 @@ unsigned measurement_wait_ms(module m) {
 }
 
 bool read_pair(module m, int fd, pair& out) {
-    // The module's own sequences and conversions, up to the offsets it removes.
-    if (m == module::bypassmag) {
-        const bool triggered = ak8975::trigger_and_wait(fd);
-        const devices::data_block d = ak8975::read_data(fd);
-        out.x = compass::ak8975_microtesla(compass::axis_le(d.bytes[0], d.bytes[1]));
-        out.y = compass::ak8975_microtesla(compass::axis_le(d.bytes[2], d.bytes[3]));
-        return triggered && !d.failed;
-    }
-    const devices::data_block d = hmc5883l::read_data(fd);
-    out.x = compass::axis_be(d.bytes[0], d.bytes[1]);
-    out.y = compass::axis_be(d.bytes[4], d.bytes[5]);  // registers 0x07-0x08; 0x05-0x06 hold Z
-    return !d.failed;
+    // The module's own reading, up to the offsets it removes.
+    const core::axes a = m == module::bypassmag ? core::read_ak8975(fd) : core::read_hmc5883l(fd);
+    out = {a.x, a.y};
+    return a.ok;
 }
 
 int range::centre() const {

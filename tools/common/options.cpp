@@ -1,4 +1,4 @@
-// The example programs' shared command-line contract; see options.hpp.
+// The command-line contract of the board tools and the echo server; see options.hpp.
 #include "options.hpp"
 
 #include <cerrno>

@@ -1,19 +1,20 @@
 // compass-doctor's checks. Reads are free; writes go only to a part that identified itself as the
-// part they are for, and are exactly the ones the modules send (the shared sequences of
-// compass/devices): never a write to an unknown device, never a reset to an unidentified 0x68.
+// part they are for, and are exactly the ones the modules send (their own sequences, from
+// compass_core): never a write to an unknown device, never a reset to an unidentified 0x68.
 #include "doctor.hpp"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
-#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
-#include "devices/ak8975.hpp"
-#include "devices/hmc5883l.hpp"
-#include "devices/mpu6050.hpp"
-#include "devices/qmc5883.hpp"
-#include "heading.hpp"
+#include "compass/core/ak8975.hpp"
+#include "compass/core/heading.hpp"
+#include "compass/core/hmc5883l.hpp"
+#include "compass/core/mpu6050.hpp"
+#include "compass/core/parts.hpp"
+#include "compass/core/qmc5883.hpp"
 #include "i2cbus/bus.h"
 
 #ifndef COMPASS_BYPASSMAG_OFFSET_X
@@ -22,6 +23,8 @@
 
 namespace doctor {
 namespace {
+
+namespace core = compass::core;
 
 // The Earth's field at the surface lies between about 25 and 65 uT.
 constexpr double earth_min_ut = 25.0;
@@ -54,18 +57,6 @@ void say_at(std::FILE* out, level l, int addr, const char* format, ...) {
     (void)std::vsnprintf(what, sizeof what, format, args);
     va_end(args);
     say(out, l, "0x%02X: %s", addr, what);
-}
-
-// A handle and why it could not be had.
-struct handle {
-    int fd = -1;
-    int err = 0;
-};
-
-handle open_at(int addr) {
-    errno = 0;
-    const int fd = wiringPiI2CSetup(addr);
-    return {fd, fd < 0 ? errno : 0};
 }
 
 // One register read; -1 when the part does not answer.
@@ -106,6 +97,15 @@ void report_held(std::FILE* out, int addr, int err) {
     }
 }
 
+// False, once said, when the part at addr did not open; the verdict then names the address.
+bool opened(std::FILE* out, int addr, const core::handle& h, outcome& o) {
+    if (h.fd < 0) {
+        report_held(out, addr, h.error);
+        set(o.reason, "0x%02X is held by a kernel driver", addr);
+    }
+    return h.fd >= 0;
+}
+
 // The field's magnitude against the Earth's; marks the module usable when it fits.
 void judge_field(std::FILE* out, int addr, double x, double y, double z, const char* what,
                  outcome& o) {
@@ -125,13 +125,13 @@ void judge_field(std::FILE* out, int addr, double x, double y, double z, const c
 // --- The bus -----------------------------------------------------------------------------------
 
 // False when the bus itself cannot be used; says why and what to do.
-bool check_bus(std::FILE* out, const handle& h) {
+bool check_bus(std::FILE* out, const core::handle& h) {
     const char* bus = facts::bus_name();
-    if (h.fd >= 0 || h.err == EBUSY) {
+    if (h.fd >= 0 || h.error == EBUSY) {
         say(out, level::ok, "bus: %s opens for reading and writing", bus);
         return true;
     }
-    if (h.err == ENOENT) {
+    if (h.error == ENOENT) {
         char list[256] = "";
         facts::list_buses(list, sizeof list);
         say(out, level::fail,
@@ -140,13 +140,13 @@ bool check_bus(std::FILE* out, const handle& h) {
             "rebuild "
             "the kit with -DCOMPASS_I2C_BUS=N for another bus",
             bus, list[0] != '\0' ? list : "none");
-    } else if (h.err == EACCES || h.err == EPERM) {
+    } else if (h.error == EACCES || h.error == EPERM) {
         say(out, level::fail,
             "bus: %s: permission denied; add yourself to the i2c group (sudo adduser $USER i2c) "
             "and log in again",
             bus);
     } else {
-        say(out, level::fail, "bus: %s: %s", bus, std::strerror(h.err));
+        say(out, level::fail, "bus: %s: %s", bus, std::strerror(h.error));
     }
     return false;
 }
@@ -177,13 +177,13 @@ const motion_part* identify_motion(int who) {
     return nullptr;
 }
 
-// Looks at 0x68 (the one bypassmag uses, whose handle h is) and 0x69; returns the part at 0x68.
-const motion_part* check_motion(std::FILE* out, const handle& h) {
+// Looks at 0x68 (as bypassmag's set-up opened and asked it) and 0x69; returns the part at 0x68.
+const motion_part* check_motion(std::FILE* out, const core::part& mpu) {
     const motion_part* part = nullptr;
-    if (h.fd < 0) {
-        report_held(out, mpu6050::ADDRESS, h.err);
+    if (mpu.fd < 0) {
+        report_held(out, mpu6050::ADDRESS, mpu.error);
     } else {
-        const int who = read_at(h.fd, mpu6050::WHO_AM_I);
+        const int who = mpu.id;
         part = identify_motion(who);
         if (who < 0) {
             say_at(out, level::warn, mpu6050::ADDRESS,
@@ -202,14 +202,14 @@ const motion_part* check_motion(std::FILE* out, const handle& h) {
                    part->name, who, mpu6050::WHO_AM_I_VALUE);
         }
     }
-    const handle alt = open_at(mpu6050::ADDRESS_AD0_HIGH);
+    const core::handle alt = core::open_device(mpu6050::ADDRESS_AD0_HIGH);
     const motion_part* strapped = identify_motion(read_at(alt.fd, mpu6050::WHO_AM_I));
     if (strapped != nullptr) {
         say_at(out, level::warn, mpu6050::ADDRESS_AD0_HIGH,
                "%s strapped to 0x69 (AD0 high); bypassmag talks to 0x68: tie AD0 to ground",
                strapped->name);
     } else if (alt.fd < 0) {
-        report_held(out, mpu6050::ADDRESS_AD0_HIGH, alt.err);
+        report_held(out, mpu6050::ADDRESS_AD0_HIGH, alt.error);
     } else {
         say_at(out, level::ok, mpu6050::ADDRESS_AD0_HIGH,
                "no motion sensor (AD0 low, as bypassmag expects)");
@@ -217,11 +217,10 @@ const motion_part* check_motion(std::FILE* out, const handle& h) {
     return part;
 }
 
-// The AK8975's single measurement as bypassmag takes it, timed against the 9 ms maximum; then the
-// field it saw.
-void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
-    const char* name = ak8963 ? "AK8963" : "AK8975";
-    ak8975::trigger_and_wait(fd);  // the module's trigger and its 8 ms
+// The AK8975's single measurement as bypassmag starts it, timed against the 9 ms maximum; false
+// when it is not ready in time.
+bool measurement_ready(std::FILE* out, int fd, const char* name, outcome& o) {
+    core::trigger_and_wait(fd);  // the module's trigger and its 8 ms
     unsigned waited = ak8975::MEASUREMENT_WAIT_MS;
     // Polled in 1 ms steps after the module's wait, up to twice the datasheet's maximum.
     while ((read_at(fd, ak8975::ST1) & ak8975::ST1_DRDY) == 0) {
@@ -231,7 +230,7 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
                    "most): the part never measures",
                    name, waited, ak8975::MEASUREMENT_MAX_MS);
             set(o.reason, "the magnetometer behind the bypass never measures");
-            return;
+            return false;
         }
         delay(1);
         ++waited;
@@ -241,7 +240,7 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
                "measurement ready only after %u ms, beyond the part's %u ms maximum: a faulty part",
                waited, ak8975::MEASUREMENT_MAX_MS);
         set(o.reason, "the magnetometer behind the bypass measures too slowly");
-        return;
+        return false;
     }
     if (waited > ak8975::MEASUREMENT_WAIT_MS) {
         say_at(out, level::warn, ak8975::ADDRESS,
@@ -252,21 +251,26 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
         say_at(out, level::ok, ak8975::ADDRESS,
                "single measurement ready within the module's %u ms", ak8975::MEASUREMENT_WAIT_MS);
     }
-    const devices::data_block data = ak8975::read_data(fd);
+    return true;
+}
+
+// A measurement once it is ready, then the field it saw.
+void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
+    if (!measurement_ready(out, fd, ak8963 ? "AK8963" : "AK8975", o)) {
+        return;
+    }
+    const core::axes counts = core::read_ak8975_counts(fd);
     const int read_error = errno;              // of the failed data read, if one failed
     const int st2 = read_at(fd, ak8975::ST2);  // also ends the read cycle
-    if (data.failed) {
+    if (!counts.ok) {
         say_at(out, level::fail, ak8975::ADDRESS, "a data register read failed: %s",
                std::strerror(read_error));
         set(o.reason, "the magnetometer behind the bypass does not read");
         return;
     }
-    const std::int16_t counts[3] = {compass::axis_le(data.bytes[0], data.bytes[1]),
-                                    compass::axis_le(data.bytes[2], data.bytes[3]),
-                                    compass::axis_le(data.bytes[4], data.bytes[5])};
     const int limit = ak8963 ? ak8975::AK8963_DATA_MAX : ak8975::DATA_MAX;
     bool saturated = st2 >= 0 && (st2 & ak8975::ST2_HOFL) != 0;
-    for (const int c : counts) {
+    for (const int c : {counts.x, counts.y, counts.z}) {
         saturated = saturated || c >= limit || c <= -limit;
     }
     if (saturated) {
@@ -278,22 +282,24 @@ void measure_bypass(std::FILE* out, int fd, bool ak8963, outcome& o) {
     // The field less the build's hard-iron offsets, in uT at the part's own scale (the module
     // assumes the AK8975's 0.3 uT per count).
     const int ratio = ak8963 ? ak8975::AK8963_SCALE_RATIO : 1;
-    const double x = compass::ak8975_microtesla(counts[0]) * ratio - COMPASS_BYPASSMAG_OFFSET_X;
-    const double y = compass::ak8975_microtesla(counts[1]) * ratio - COMPASS_BYPASSMAG_OFFSET_Y;
-    const double z = compass::ak8975_microtesla(counts[2]) * ratio;
+    const double x = compass::ak8975_microtesla(counts.x) * ratio - COMPASS_BYPASSMAG_OFFSET_X;
+    const double y = compass::ak8975_microtesla(counts.y) * ratio - COMPASS_BYPASSMAG_OFFSET_Y;
+    const double z = compass::ak8975_microtesla(counts.z) * ratio;
     judge_field(out, ak8975::ADDRESS, x, y, z, "the magnetometer behind the bypass", o);
 }
 
-void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o) {
-    const handle mag = open_at(ak8975::ADDRESS);
-    if (mag.fd < 0) {
-        report_held(out, ak8975::ADDRESS, mag.err);
-        set(o.reason, "0x0C is held by a kernel driver");
+// Without a known motion sensor that has a magnetometer there is no bypass to open (and
+// bypassmag's reset would go to whatever sits at 0x68): only a look at 0x0C, no write.
+void look_without_bypass(std::FILE* out, const motion_part* mpu, outcome& o) {
+    const core::handle mag = core::open_device(ak8975::ADDRESS);
+    if (!opened(out, ak8975::ADDRESS, mag, o)) {
         return;
     }
-    if (mpu == nullptr) {
-        // Without a known motion sensor there is no bypass to open, and bypassmag's reset would
-        // go to whatever sits at 0x68.
+    if (mpu != nullptr) {
+        say_at(out, level::fail, ak8975::ADDRESS, "an %s has no magnetometer behind its bypass",
+               mpu->name);
+        set(o.reason, "an %s has no magnetometer", mpu->name);
+    } else {
         const int wia = read_at(mag.fd, ak8975::WIA);
         if (wia >= 0) {
             say_at(out, level::warn, ak8975::ADDRESS,
@@ -303,17 +309,20 @@ void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o
                    "no device answers (and no motion sensor to open a bypass)");
         }
         set(o.reason, "no motion sensor at 0x68");
+    }
+}
+
+void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o) {
+    if (mpu == nullptr || !mpu->has_magnetometer) {
+        look_without_bypass(out, mpu, o);
         return;
     }
-    if (!mpu->has_magnetometer) {
-        say_at(out, level::fail, ak8975::ADDRESS, "an %s has no magnetometer behind its bypass",
-               mpu->name);
-        set(o.reason, "an %s has no magnetometer", mpu->name);
+    // The module's own set-up from the reset on: reset, pause, wake-up, bypass, open 0x0C, WIA.
+    const core::part mag = core::open_behind_bypass(mpu_fd);
+    if (!opened(out, ak8975::ADDRESS, mag, o)) {
         return;
     }
-    mpu6050::reset_and_open_bypass(mpu_fd);  // the module's own sequence, pause included
-    const int wia = read_at(mag.fd, ak8975::WIA);
-    if (wia < 0) {
+    if (mag.id < 0) {
         say_at(
             out, level::fail, ak8975::ADDRESS,
             "nothing answers behind the bypass after the module's reset, pause, wake-up and "
@@ -322,15 +331,15 @@ void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o
         set(o.reason, "nothing answers behind the bypass");
         return;
     }
-    if (wia != ak8975::WIA_VALUE) {
+    if (!mag.found) {
         say_at(out, level::fail, ak8975::ADDRESS,
-               "a device answers, WIA (0x00) reads 0x%02X: not an AKM part", wia);
+               "a device answers, WIA (0x00) reads 0x%02X: not an AKM part", mag.id);
         set(o.reason, "the part at 0x0C is no AK8975");
         return;
     }
     const bool ak8963 = mpu->ak8963;
     say_at(out, level::ok, ak8975::ADDRESS, "%s behind the bypass (WIA 0x%02X)",
-           ak8963 ? "AK8963" : "AK8975", wia);
+           ak8963 ? "AK8963" : "AK8975", mag.id);
     measure_bypass(out, mag.fd, ak8963, o);
     if (!o.usable) {
         return;
@@ -345,28 +354,28 @@ void check_bypass(std::FILE* out, int mpu_fd, const motion_part* mpu, outcome& o
 
 // --- The stand-alone magnetometer ----------------------------------------------------------------
 
-bool same(const devices::data_block& a, const devices::data_block& b) {
-    return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
+bool same(const core::axes& a, const core::axes& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
-// Waits for the next sample (RDY) at most `ms`, then reads it; false when none came.
-bool next_sample(int fd, unsigned ms, devices::data_block& data) {
+// Waits for the next sample (RDY) at most `ms`, then reads it as the module does; false when none
+// came.
+bool next_sample(int fd, unsigned ms, core::axes& data) {
     for (unsigned waited = 0; (read_at(fd, hmc5883l::SR) & hmc5883l::SR_RDY) == 0; ++waited) {
         if (waited >= ms) {
             return false;
         }
         delay(1);
     }
-    data = hmc5883l::read_data(fd);
-    return !data.failed;
+    data = core::read_hmc5883l(fd);
+    return data.ok;
 }
 
-void check_standalone(std::FILE* out, outcome& o) {
-    const handle h = open_at(hmc5883l::ADDRESS);
-    if (h.fd < 0) {
-        report_held(out, hmc5883l::ADDRESS, h.err);
-        set(o.reason, "0x1E is held by a kernel driver");
-        return;
+// Opens 0x1E and reads all three identification registers; the handle when they read 'H' '4' '3'.
+int identify_standalone(std::FILE* out, outcome& o) {
+    const core::handle h = core::open_device(hmc5883l::ADDRESS);
+    if (!opened(out, hmc5883l::ADDRESS, h, o)) {
+        return -1;
     }
     const int id[3] = {read_at(h.fd, hmc5883l::IRA), read_at(h.fd, hmc5883l::IRB),
                        read_at(h.fd, hmc5883l::IRC)};
@@ -374,7 +383,7 @@ void check_standalone(std::FILE* out, outcome& o) {
         say_at(out, level::warn, hmc5883l::ADDRESS,
                "no device answers (no HMC5883L where directmag looks)");
         set(o.reason, "no HMC5883L at 0x1E");
-        return;
+        return -1;
     }
     if (id[0] != hmc5883l::IRA_VALUE || id[1] != hmc5883l::IRB_VALUE ||
         id[2] != hmc5883l::IRC_VALUE) {
@@ -383,31 +392,40 @@ void check_standalone(std::FILE* out, outcome& o) {
                "'H' '4' '3'); left alone",
                id[0] & 0xFF, id[1] & 0xFF, id[2] & 0xFF);
         set(o.reason, "the part at 0x1E is no HMC5883L");
-        return;
+        return -1;
     }
     say_at(out, level::ok, hmc5883l::ADDRESS, "HMC5883L (identification 'H' '4' '3')");
-    hmc5883l::set_up(h.fd);  // the module's configuration and continuous mode
+    return h.fd;
+}
+
+// Sets the part up as the module does and takes two fresh samples; false when it never measures.
+bool two_samples(std::FILE* out, int fd, core::axes& first, core::axes& later, outcome& o) {
+    core::configure_hmc5883l(fd);  // the module's configuration and continuous mode
     // The first sample lands within two output periods of the mode write; until then the data
     // registers may hold the power-up measurement, with RDY set. The sample after it proves the
     // part measures.
-    devices::data_block first;
-    devices::data_block later;
-    const unsigned period = hmc5883l::OUTPUT_PERIOD_MS;
     delay(hmc5883l::FIRST_SAMPLE_WAIT_MS);
-    const bool first_came = next_sample(h.fd, 1, first);
-    if (!first_came || !next_sample(h.fd, period, later)) {
-        say_at(out, level::fail, hmc5883l::ADDRESS,
-               "%s: the part never measures (an early QMC clone answers the HMC5883L "
-               "identification and ignores its commands)",
-               first_came ? "no second sample within an output period of the first"
-                          : "no sample within two output periods of the mode write");
-        set(o.reason, "the part at 0x1E never measures");
+    const bool first_came = next_sample(fd, 1, first);
+    if (first_came && next_sample(fd, hmc5883l::OUTPUT_PERIOD_MS, later)) {
+        return true;
+    }
+    say_at(out, level::fail, hmc5883l::ADDRESS,
+           "%s: the part never measures (an early QMC clone answers the HMC5883L "
+           "identification and ignores its commands)",
+           first_came ? "no second sample within an output period of the first"
+                      : "no sample within two output periods of the mode write");
+    set(o.reason, "the part at 0x1E never measures");
+    return false;
+}
+
+void check_standalone(std::FILE* out, outcome& o) {
+    const int fd = identify_standalone(out, o);
+    core::axes first;
+    core::axes counts;  // the later sample
+    if (fd < 0 || !two_samples(out, fd, first, counts, o)) {
         return;
     }
-    const std::int16_t counts[3] = {compass::axis_be(later.bytes[0], later.bytes[1]),  // X, Z, Y
-                                    compass::axis_be(later.bytes[2], later.bytes[3]),
-                                    compass::axis_be(later.bytes[4], later.bytes[5])};
-    for (const int c : counts) {
+    for (const int c : {counts.x, counts.y, counts.z}) {
         if (c == hmc5883l::DATA_OVERFLOW) {
             say_at(out, level::fail, hmc5883l::ADDRESS,
                    "the field saturates the sensor (-4096): a magnet or steel near the board");
@@ -416,7 +434,9 @@ void check_standalone(std::FILE* out, outcome& o) {
         }
     }
     // A live part's noise changes its counts; a third sample settles a rare tie.
-    if (same(first, later) && (!next_sample(h.fd, period, later) || same(first, later))) {
+    core::axes third;
+    if (same(first, counts) &&
+        (!next_sample(fd, hmc5883l::OUTPUT_PERIOD_MS, third) || same(first, third))) {
         say_at(out, level::fail, hmc5883l::ADDRESS,
                "samples arrive but their data never change: frozen readings, a part that does "
                "not measure");
@@ -425,9 +445,9 @@ void check_standalone(std::FILE* out, outcome& o) {
     }
     // As the module sees it (less its offsets), at the power-on gain it keeps.
     const double per_ut = hmc5883l::POWER_ON_COUNTS_PER_GAUSS / 100.0;
-    const double x = compass::remove_offset(counts[0], COMPASS_DIRECTMAG_OFFSET_X) / per_ut;
-    const double y = compass::remove_offset(counts[2], COMPASS_DIRECTMAG_OFFSET_Y) / per_ut;
-    const double z = counts[1] / per_ut;
+    const double x = compass::remove_offset(counts.x, COMPASS_DIRECTMAG_OFFSET_X) / per_ut;
+    const double y = compass::remove_offset(counts.y, COMPASS_DIRECTMAG_OFFSET_Y) / per_ut;
+    const double z = counts.z / per_ut;
     judge_field(out, hmc5883l::ADDRESS, x, y, z, "the HMC5883L", o);
     if (o.usable) {
         set(o.part, "HMC5883L at 0x1E");
@@ -438,10 +458,10 @@ void check_standalone(std::FILE* out, outcome& o) {
 
 // Reads the chip-ID register of a QST part; true when it is there.
 bool check_qmc(std::FILE* out, int addr, int reg, int value, const char* name) {
-    const handle h = open_at(addr);
+    const core::handle h = core::open_device(addr);
     const int id = read_at(h.fd, reg);
     if (h.fd < 0) {
-        report_held(out, addr, h.err);
+        report_held(out, addr, h.error);
     } else if (id == value) {
         say(out, level::warn,
             "0x%02X: %s (chip ID 0x%02X at 0x%02X), sold on HMC5883L breakouts (GY-271): neither "
@@ -460,7 +480,7 @@ bool check_qmc(std::FILE* out, int addr, int reg, int value, const char* name) {
 }  // namespace
 
 int run(std::FILE* out) {
-    const handle mpu = open_at(mpu6050::ADDRESS);
+    const core::part mpu = core::open_motion_sensor();  // as bypassmag's set-up begins
     outcome bypass;
     outcome direct;
     const char* bus = facts::bus_name();

@@ -1,4 +1,4 @@
-// The example programs' command-line contract: integers, refusals, --help, the program's name.
+// The shared command-line contract: integers, refusals, --help, the program's name.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,9 +1,6 @@
 // Honeywell HMC5883L stand-alone magnetometer: continuous measurement, output registers in
-// X, Z, Y order, big-endian. Register map and the sequences the kit sends it.
+// X, Z, Y order, big-endian. Its register map; the sequences are in parts.hpp.
 #pragma once
-
-#include "data_block.hpp"
-#include "i2cbus/bus.h"
 
 namespace hmc5883l {
 constexpr int ADDRESS = 0x1E;
@@ -36,18 +33,4 @@ constexpr unsigned OUTPUT_PERIOD_MS = 14;
 // The first continuous sample lands two output periods (26.7 ms at 75 Hz) after the mode write;
 // until then the data registers hold the power-up measurement.
 constexpr unsigned FIRST_SAMPLE_WAIT_MS = 27;
-
-// 2 samples averaged at 75 Hz, normal bias, then continuous measurement; the gain is left at its
-// power-on value. False when a write was not accepted (both are sent whatever the first gave).
-inline bool set_up(int fd) {
-    const bool cra =
-        wiringPiI2CWriteReg8(fd, CRA, CRA_MA_2_SAMPLES | CRA_DO_75_HZ | CRA_MS_NORMAL) >= 0;
-    const bool mr = wiringPiI2CWriteReg8(fd, MR, MR_CONTINUOUS) >= 0;
-    return cra && mr;
-}
-
-// The latest sample's six output registers, DXRA to DYRB (X, Z, Y).
-inline devices::data_block read_data(int fd) {
-    return devices::read_data_block(fd, DXRA);
-}
 }  // namespace hmc5883l

@@ -1,5 +1,5 @@
 // Bus-free compass arithmetic; see heading.hpp.
-#include "heading.hpp"
+#include "compass/core/heading.hpp"
 
 #include <cmath>
 

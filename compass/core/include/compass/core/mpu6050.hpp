@@ -1,8 +1,6 @@
-// InvenSense MPU-6050 / MPU-9150 motion sensor: the registers the kit uses to open its I2C bypass,
-// and the one sequence that does it.
+// InvenSense MPU-6050 / MPU-9150 motion sensor: the registers the kit uses to open its I2C bypass
+// (the sequence is in parts.hpp).
 #pragma once
-
-#include "i2cbus/bus.h"
 
 namespace mpu6050 {
 constexpr int ADDRESS = 0x68;
@@ -22,15 +20,4 @@ constexpr int WHO_AM_I_MPU9255 = 0x73;
 // The part ignores the bus while DEVICE_RESET runs; the register map gives no figure, its reset
 // sequence waits 100 ms, and writes sent sooner are lost on silicon.
 constexpr unsigned RESET_PAUSE_MS = 100;
-
-// Resets the part, wakes it (internal clock, temperature sensor off) and switches the I2C bypass
-// on, so that the magnetometer behind it answers on the main bus. Every write is sent whatever
-// the earlier ones gave; false when one was not accepted.
-inline bool reset_and_open_bypass(int fd) {
-    const bool reset = wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_DEVICE_RESET) >= 0;
-    delay(RESET_PAUSE_MS);
-    const bool wake = wiringPiI2CWriteReg8(fd, PWR_MGMT_1, PWR_MGMT_1_TEMP_DIS) >= 0;
-    const bool bypass = wiringPiI2CWriteReg8(fd, INT_PIN_CFG, INT_PIN_CFG_I2C_BYPASS_EN) >= 0;
-    return reset && wake && bypass;
-}
 }  // namespace mpu6050

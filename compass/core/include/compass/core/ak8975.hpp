@@ -1,9 +1,6 @@
 // AKM AK8975 magnetometer behind the motion sensor's bypass: single measurements on demand,
-// little-endian data, 0.3 uT per count. Register map and the sequences the kit sends it.
+// little-endian data, 0.3 uT per count. Its register map; the sequences are in parts.hpp.
 #pragma once
-
-#include "data_block.hpp"
-#include "i2cbus/bus.h"
 
 namespace ak8975 {
 constexpr int ADDRESS = 0x0C;
@@ -31,17 +28,4 @@ constexpr int DATA_MAX = 4095;
 constexpr int AK8963_DATA_MAX = 8190;
 // The AK8963's 14-bit output counts 0.6 uT, twice the AK8975's 0.3.
 constexpr int AK8963_SCALE_RATIO = 2;
-
-// Starts one measurement and waits for it; false when the trigger was not accepted (the wait runs
-// all the same).
-inline bool trigger_and_wait(int fd) {
-    const bool ok = wiringPiI2CWriteReg8(fd, CNTL, CNTL_SINGLE_MEASUREMENT) >= 0;
-    delay(MEASUREMENT_WAIT_MS);
-    return ok;
-}
-
-// The measurement's six data registers, HXL to HZH.
-inline devices::data_block read_data(int fd) {
-    return devices::read_data_block(fd, HXL);
-}
 }  // namespace ak8975
