@@ -45,7 +45,7 @@ TEST_F(ak8975_test, PowersUpInPowerDownWithZeroDataAndIdentifies) {
 TEST_F(ak8975_test, SingleMeasurementTakesTheConversionTimeThenPowersDown) {
     struct timing {
         int set_us;            // -1 keeps the default, the typical 7.3 ms
-        std::int64_t done_ns;  // after the end of the trigger write; 9 ms at most, but a faulty part
+        std::int64_t done_ns;  // after the end of the trigger write (over 9 ms: a faulty part)
     };
     auto& b = sim::board();
     for (const timing t : {timing{-1, 7'300'000}, timing{1000, 1'000'000}, timing{9000, 9'000'000},

@@ -134,7 +134,7 @@ TEST(Doctor, PartsNoSceneHas) {
          "fail  0x1E: a device answers, identification 0x48 0x35 0x33 .*; left alone", 0x1E},
         {"hmc_irc", [] { sim::board().force(0x1E, 0x0C, 0x34); },
          "fail  0x1E: a device answers, identification 0x48 0x34 0x34 .*; left alone", 0x1E},
-        // Ready at the first look after the 8 ms wait, or at a poll each 1 ms (and a read's 0.39) on.
+        // Ready at the first look after the 8 ms wait, or at a poll each 1 ms (and a read) on.
         {"ak8975_7.9ms", [] { sim::board().conversion_time_us(7900); },
          "ok    0x0C: single measurement ready within the module's 8 ms"},
         {"ak8975_8.6ms", [] { sim::board().conversion_time_us(8600); },
@@ -156,6 +156,19 @@ TEST(Doctor, PartsNoSceneHas) {
          "ok    0x0C: field 64 uT, as the Earth's.*ok    0x1E: field [0-9]+ uT, as the Earth's"},
         {"field_65.7uT", [] { sim::board().field(0.0, 65.7); },
          "fail  0x0C: field 65 uT after the build's offsets.*fail  0x1E: field [0-9]+ uT after"},
+        // The AK8963 counts 0.6 uT: a module reading it as an AK8975 sees half the field.
+        {"ak8963_field_24.6uT",
+         [] {
+             sim::board().fit(0x68, sim::part::mpu9250).fit(0x0C, sim::part::ak8963, 0x68);
+             sim::board().field(0.0, 24.6);
+         },
+         "fail  0x0C: field 24 uT after the build's offsets"},
+        {"ak8963_field_26.4uT",
+         [] {
+             sim::board().fit(0x68, sim::part::mpu9250).fit(0x0C, sim::part::ak8963, 0x68);
+             sim::board().field(0.0, 26.4);
+         },
+         "ok    0x0C: field 26 uT, as the Earth's"},
         // Output limits: the AK8975's 13 bits (+-4095), the AK8963's 14 (+-8190), the HMC5883L's
         // -4096 for an axis out of range. One count inside is a (far too strong) field.
         {"ak8975_x_4095", [] { sim::board().force(0x0C, 0x03, 0xFF).force(0x0C, 0x04, 0x0F); },
