@@ -77,7 +77,7 @@ done
 if ! apt install -y --no-install-recommends "${missing[@]}"; then
     cat "$log" >&2
     # apt installs nothing when one package cannot be had: name that one, as apt did.
-    mapfile -t lacking < <(sed -nE "s/^E: (Unable to locate package |Package '?)([^' ]+).*/\2/p" "$log")
+    mapfile -t lacking < <(sed -nE "s/^E: (Unable to locate package |Package ')([^' ]+).*/\2/p" "$log")
     still=()
     for p in "${missing[@]}"; do installed "$p" || still+=("$p"); done
     echo "deps.sh: cannot install ${lacking[*]:-${still[*]:-${missing[*]}}} (apt's output above)" >&2

@@ -11,8 +11,8 @@ mkdir -p "$bin"
 
 # The stand-ins keep their state in $STATE: installed (one package a line), updates (a line per
 # update), installs (each install's arguments). FAIL_UPDATES updates fail first, as a mirror in
-# the middle of a sync does; a package in UNAVAILABLE is not in the archive, and then, as with
-# apt, nothing is installed.
+# the middle of a sync does; a package in UNAVAILABLE is not in the archive, one in NO_CANDIDATE
+# is known but cannot be had, and then, as with apt, nothing is installed.
 cat >"$bin/apt-get" <<'SH'
 #!/usr/bin/env bash
 case $1 in
@@ -27,9 +27,15 @@ case $1 in
         echo "$*" >>"$STATE/installs"
         pkgs=()
         for p in "$@"; do [ "${p#-}" = "$p" ] && pkgs+=("$p"); done
+        status=0
         for p in "${pkgs[@]}"; do
-            case " ${UNAVAILABLE:-} " in *" $p "*) echo "E: Unable to locate package $p"; exit 100 ;; esac
+            case " ${UNAVAILABLE:-} " in *" $p "*) echo "E: Unable to locate package $p"; status=100 ;; esac
+            case " ${NO_CANDIDATE:-} " in
+                *" $p "*) echo "Package $p is not available, but is referred to by another package."
+                          echo "E: Package '$p' has no installation candidate"; status=100 ;;
+            esac
         done
+        [ $status -eq 0 ] || exit $status
         printf '%s\n' "${pkgs[@]}" >>"$STATE/installed" ;;
 esac
 SH
@@ -85,10 +91,10 @@ FAIL_UPDATES=2 check update_fails_twice native 0 \
 FAIL_UPDATES=9 check update_never_works demo 0 \
     "try 3 of 4" "apt-get update failed 4 times; installing from the package lists apt has" \
     "updates: 4, installs: 1"
-# A package the archive does not have fails the run, named on deps.sh's last line.
-UNAVAILABLE=googletest check package_missing demo 1 \
+# Packages the archive does not have fail the run, named on deps.sh's last line.
+UNAVAILABLE=googletest NO_CANDIDATE=i2c-tools check package_missing native 1 \
     "E: Unable to locate package googletest" \
-    "deps.sh: cannot install googletest \(apt's output above\)" "updates: 1, installs: 1"
+    "deps.sh: cannot install googletest i2c-tools \(apt's output above\)" "updates: 1, installs: 1"
 # Nothing missing: apt is not called at all.
 PREINSTALLED="cmake make g++ googletest pkg-config iproute2" check all_there demo 0 \
     "updates: 0, installs: 0"
