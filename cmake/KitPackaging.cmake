@@ -175,4 +175,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
 if(KIT_BUS_SHIPPED)
     string(APPEND CPACK_DEBIAN_DEV_PACKAGE_DEPENDS ", ${_kit_pkg_sim} (= ${PROJECT_VERSION})")
 endif()
+# cpack, wherever it is run from, writes the packages (and its _CPack_Packages work tree) into the
+# build tree, not the current directory; -B overrides.
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 include(CPack)

@@ -12,7 +12,8 @@ set -euo pipefail
 
 what=${1:-test}
 base=(cmake make g++ googletest pkg-config iproute2)
-native=(dpkg-dev file lintian man-db libbenchmark-dev socat netcat-openbsd time)
+# i2c-tools: i2cdetect, which the README's board checks use.
+native=(dpkg-dev file lintian man-db libbenchmark-dev socat netcat-openbsd time i2c-tools)
 analysers=(clang-format clang-tidy cppcheck clang libclang-rt-14-dev)
 # An armhf machine's own g++ is the arm-linux-gnueabihf compiler; elsewhere it is a cross one.
 on_armhf=false
@@ -75,8 +76,10 @@ for ((try = 1; ; try++)); do
 done
 if ! apt install -y --no-install-recommends "${missing[@]}"; then
     cat "$log" >&2
+    # apt installs nothing when one package cannot be had: name that one, as apt did.
+    mapfile -t lacking < <(sed -nE "s/^E: (Unable to locate package |Package ')([^' ]+).*/\2/p" "$log")
     still=()
     for p in "${missing[@]}"; do installed "$p" || still+=("$p"); done
-    echo "deps.sh: cannot install ${still[*]:-${missing[*]}} (apt's output above)" >&2
+    echo "deps.sh: cannot install ${lacking[*]:-${still[*]:-${missing[*]}}} (apt's output above)" >&2
     exit 1
 fi

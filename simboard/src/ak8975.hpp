@@ -50,7 +50,6 @@ inline constexpr std::uint8_t I2CDIS_I2CDIS = 0x01;
 inline constexpr std::uint8_t AK8963_I2CDIS_KEY = 0x1B;
 
 inline constexpr std::int64_t default_conversion_ns = 7'300'000;  // typical
-inline constexpr std::int64_t max_conversion_ns = 9'000'000;
 inline constexpr std::uint8_t ASA_NEUTRAL = 0x80;
 
 // What tells the parts apart. Output widths: [0] the power-on one, [1] with CNTL BIT set.
@@ -80,9 +79,7 @@ class ak8975_model final : public device {
     const ak8975::chip& chip() const { return *chip_; }
     // Power-on state; the conversion time and the fuse ROM are properties of the part and survive.
     void reset() override;
-    void conversion_time_ns(std::int64_t ns) {
-        conversion_ns_ = ns < ak8975::max_conversion_ns ? ns : ak8975::max_conversion_ns;
-    }
+    void conversion_time_ns(std::int64_t ns) { conversion_ns_ = ns; }
     void fuse_rom(std::uint8_t asax, std::uint8_t asay, std::uint8_t asaz);
     // Completes a measurement whose conversion time has run out by `now`.
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;

@@ -9,10 +9,10 @@ build_kit() {
     quiet "configuring the kit" cmake -S . -B "$bdir" --toolchain cmake/armhf.cmake -DCOMPASS_BUS=i2cdev \
         -DKIT_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=MinSizeRel
     quiet "building the kit" cmake --build "$bdir" -j2
-    find "$bdir" -maxdepth 1 -name '*.deb' -delete
-    quiet "packaging the kit" sh -c "cd '$bdir' && cpack -G DEB"
-    mapfile -t debs < <(find "$bdir" -maxdepth 1 -name '*.deb' | sort)
-    [ ${#debs[@]} -gt 0 ] || die "cpack made no .deb in $bdir"
+    rm -rf "$bdir/packages"
+    quiet "packaging the kit" cpack -G DEB --config "$bdir/CPackConfig.cmake"
+    mapfile -t debs < <(find "$bdir/packages" -maxdepth 1 -name '*.deb' | sort)
+    [ ${#debs[@]} -gt 0 ] || die "cpack made no .deb in $bdir/packages"
     kit_bus=$(sed -n 's/^COMPASS_I2C_BUS:[A-Z]*=//p' "$bdir/CMakeCache.txt")
     [ -n "$kit_bus" ] || die "no COMPASS_I2C_BUS in $bdir/CMakeCache.txt"
     # The bridge's module is one of build_kmods'; its daemon runs the board's models with the

@@ -45,11 +45,11 @@ TEST_F(ak8975_test, PowersUpInPowerDownWithZeroDataAndIdentifies) {
 TEST_F(ak8975_test, SingleMeasurementTakesTheConversionTimeThenPowersDown) {
     struct timing {
         int set_us;            // -1 keeps the default, the typical 7.3 ms
-        std::int64_t done_ns;  // after the end of the trigger write; 9 ms at most
+        std::int64_t done_ns;  // after the end of the trigger write (over 9 ms: a faulty part)
     };
     auto& b = sim::board();
     for (const timing t : {timing{-1, 7'300'000}, timing{1000, 1'000'000}, timing{9000, 9'000'000},
-                           timing{20000, 9'000'000}}) {
+                           timing{20000, 20'000'000}}) {
         SCOPED_TRACE(t.set_us);
         b.reset();
         if (t.set_us >= 0) {
@@ -59,7 +59,7 @@ TEST_F(ak8975_test, SingleMeasurementTakesTheConversionTimeThenPowersDown) {
         ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
         const std::int64_t started = b.now_ns();
         while ((b.peek(sim::bypass_mag_addr, ST1) & DRDY) == 0) {
-            ASSERT_LT(b.now_ns(), started + 10'000'000);
+            ASSERT_LT(b.now_ns(), started + 21'000'000);
             (void)wiringPiI2CReadReg8(mag, WIA);
         }
         EXPECT_GE(b.now_ns(), started + t.done_ns);

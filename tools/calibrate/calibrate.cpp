@@ -165,8 +165,10 @@ bool print_report(std::FILE* out, module m, const result& r) {
         (void)std::fprintf(out, "no usable sample: nothing to calibrate\n");
         return false;
     }
-    (void)std::fprintf(out, "  X: %d .. %d %s, centre %d\n", r.x.min, r.x.max, unit, r.x.centre());
-    (void)std::fprintf(out, "  Y: %d .. %d %s, centre %d\n", r.y.min, r.y.max, unit, r.y.centre());
+    (void)std::fprintf(out, "  X: %d .. %d %s, centre %d (halves round up)\n", r.x.min, r.x.max,
+                       unit, r.x.centre());
+    (void)std::fprintf(out, "  Y: %d .. %d %s, centre %d (halves round up)\n", r.y.min, r.y.max,
+                       unit, r.y.centre());
     if (r.sectors_seen < result::sector_count) {
         (void)std::fprintf(
             out,

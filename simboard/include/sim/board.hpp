@@ -119,7 +119,8 @@ class SIM_API board_t {
     // The defaults are the readings hardest on a driver, but for the AK8975's conversion, which
     // keeps its typical time so that the kit's 8 ms wait reads it; its maximum is a setting.
     // Conversion time of a single measurement of the magnetometer behind the motion sensor:
-    // 7.3 ms typical (the default), at most 9 ms; longer values are cut to 9 ms.
+    // 7.3 ms typical (the default), at most 9 ms on a sound part; a longer time makes a faulty
+    // part, slower than its datasheet allows.
     board_t& conversion_time_us(std::int64_t us);
     // How long the motion sensor ignores the bus after DEVICE_RESET (default 100 ms).
     board_t& motion_reset_time_us(std::int64_t us);

@@ -15,6 +15,8 @@ namespace {
 
 #if defined(CALIBRATE_TEST_BYPASSMAG)
 constexpr calibrate::module tested = calibrate::module::bypassmag;
+constexpr const char* unit = "uT";
+constexpr const char* settings_prefix = "-DCOMPASS_BYPASSMAG_OFFSET_";
 // The scaled microtesla truncate toward zero: up to 1 uT in 25 uT of horizontal field.
 constexpr double heading_tolerance = 3.0;
 void give_offset(int x, int y) {
@@ -25,6 +27,8 @@ void give_default_offset() {
 }
 #else
 constexpr calibrate::module tested = calibrate::module::directmag;
+constexpr const char* unit = "counts";
+constexpr const char* settings_prefix = "-DCOMPASS_DIRECTMAG_OFFSET_";
 constexpr double heading_tolerance = 0.5;
 void give_offset(int x, int y) {
     sim::board().standalone_offset(x, y, -35);
@@ -113,6 +117,40 @@ TEST_F(Calibrate, LeavesOutSamplesWithAFailedTransferAndFlagsAHalfTurn) {
     ASSERT_NE(sink, nullptr);
     EXPECT_FALSE(calibrate::print_report(sink, tested, r));
     std::fclose(sink);
+}
+
+// The centre is the middle of an axis' range; a middle half-way between two counts goes up, to
+// the larger count, on either side of zero.
+TEST_F(Calibrate, ReportsTheMiddleOfEachRangeWithHalvesRoundedUp) {
+    const struct {
+        int x_min, x_max, y_min, y_max;
+        int x_centre, y_centre;
+    } cases[] = {
+        {-3, 4, -13, -10, 1, -11},       // middles 0.5 and -11.5
+        {-4, 3, 10, 13, 0, 12},          // -0.5 and 11.5
+        {100, 102, -7, -5, 101, -6},     // whole counts
+        {-57, -57, 140, 141, -57, 141},  // a single count; 140.5
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.x_min);
+        calibrate::tracker t;
+        t.add({c.x_min, c.y_max});
+        t.add({c.x_max, c.y_min});
+        char report[512] = {};
+        std::FILE* out = fmemopen(report, sizeof report - 1, "w");
+        ASSERT_NE(out, nullptr);
+        EXPECT_TRUE(calibrate::print_report(out, tested, t.finish()));
+        std::fclose(out);
+        char expected[256];
+        std::snprintf(expected, sizeof expected,
+                      "  X: %d .. %d %s, centre %d (halves round up)\n"
+                      "  Y: %d .. %d %s, centre %d (halves round up)\n",
+                      c.x_min, c.x_max, unit, c.x_centre, c.y_min, c.y_max, unit, c.y_centre);
+        EXPECT_NE(std::string(report).find(expected), std::string::npos) << report;
+        std::snprintf(expected, sizeof expected, "\n  %sX=%d %sY=%d\n", settings_prefix, c.x_centre,
+                      settings_prefix, c.y_centre);
+        EXPECT_NE(std::string(report).find(expected), std::string::npos) << report;
+    }
 }
 
 // Heading errors of the module built here over a full turn in 10 degree steps, the first reading

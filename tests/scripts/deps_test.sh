@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# scripts/deps.sh against a stand-in apt-get (and dpkg-query, dpkg, id) on PATH: an update that
+# fails some times, an install that succeeds or lacks a package. Usage: deps_test.sh DEPS_SH
+set -uo pipefail
+
+deps=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+bin=$work/bin
+mkdir -p "$bin"
+
+# The stand-ins keep their state in $STATE: installed (one package a line), updates (a line per
+# update), installs (each install's arguments). FAIL_UPDATES updates fail first, as a mirror in
+# the middle of a sync does; a package in UNAVAILABLE is not in the archive, one in NO_CANDIDATE
+# is known but cannot be had, and then, as with apt, nothing is installed.
+cat >"$bin/apt-get" <<'SH'
+#!/usr/bin/env bash
+case $1 in
+    update)
+        echo x >>"$STATE/updates"
+        if [ "$(wc -l <"$STATE/updates")" -le "${FAIL_UPDATES:-0}" ]; then
+            echo "E: Failed to fetch http://deb.debian.org/debian/dists/bookworm/main/binary-amd64/Packages.xz  File has unexpected size (1234 != 5678). Mirror sync in progress?"
+            exit 100
+        fi ;;
+    install)
+        shift
+        echo "$*" >>"$STATE/installs"
+        pkgs=()
+        for p in "$@"; do [ "${p#-}" = "$p" ] && pkgs+=("$p"); done
+        status=0
+        for p in "${pkgs[@]}"; do
+            case " ${UNAVAILABLE:-} " in *" $p "*) echo "E: Unable to locate package $p"; status=100 ;; esac
+            case " ${NO_CANDIDATE:-} " in
+                *" $p "*) echo "Package $p is not available, but is referred to by another package."
+                          echo "E: Package '$p' has no installation candidate"; status=100 ;;
+            esac
+        done
+        [ $status -eq 0 ] || exit $status
+        printf '%s\n' "${pkgs[@]}" >>"$STATE/installed" ;;
+esac
+SH
+cat >"$bin/dpkg-query" <<'SH'
+#!/usr/bin/env bash
+p=${!#}
+grep -qx -- "$p" "$STATE/installed" 2>/dev/null || { echo "dpkg-query: no packages found matching $p" >&2; exit 1; }
+printf 'install ok installed'
+SH
+cat >"$bin/dpkg" <<'SH'
+#!/usr/bin/env bash
+case $1 in
+    --print-architecture) echo amd64 ;;
+    --print-foreign-architectures) echo armhf ;;
+esac
+SH
+printf '#!/bin/sh\necho 0\n' >"$bin/id"
+chmod +x "$bin"/*
+
+failures=0
+# check NAME SET EXPECTED_STATUS PATTERN... : runs deps.sh SET with the stand-ins (the environment
+# set by the caller) and checks its status and that each extended regular expression matches its
+# output (stderr and stdout together) or, with a leading !, does not.
+check() {
+    local name=$1 set=$2 want=$3
+    shift 3
+    export STATE=$work/state-$name
+    mkdir -p "$STATE"
+    : >"$STATE/installed" >"$STATE/updates" >"$STATE/installs"
+    [ -n "${PREINSTALLED:-}" ] && printf '%s\n' $PREINSTALLED >"$STATE/installed"
+    local out status
+    out=$(PATH="$bin:$PATH" DEPS_UPDATE_WAIT=0 bash "$deps" "$set" 2>&1)
+    status=$?
+    out+=$'\n'"updates: $(wc -l <"$STATE/updates"), installs: $(wc -l <"$STATE/installs")"
+    out+=$'\n'"install: $(head -n 1 "$STATE/installs")"
+    local ok=true
+    [ "$status" -eq "$want" ] || { echo "$name: exit status $status, expected $want"; ok=false; }
+    for pattern in "$@"; do
+        if [ "${pattern#!}" != "$pattern" ]; then
+            ! grep -Eq -- "${pattern#!}" <<<"$out" || { echo "$name: unexpected: ${pattern#!}"; ok=false; }
+        else
+            grep -Eq -- "$pattern" <<<"$out" || { echo "$name: missing: $pattern"; ok=false; }
+        fi
+    done
+    $ok || { failures=$((failures + 1)); echo "--- $name's output:"; echo "$out"; }
+}
+
+# A mirror mid-sync for two updates: the third works, the board's set goes in, i2c-tools with it.
+FAIL_UPDATES=2 check update_fails_twice native 0 \
+    "try 1 of 4" "try 2 of 4" "!try 3 of 4" "Mirror sync in progress" \
+    "updates: 3, installs: 1" "install: .* i2c-tools( |$)"
+# An update that never works: after four tries the install goes ahead on the lists apt has.
+FAIL_UPDATES=9 check update_never_works demo 0 \
+    "try 3 of 4" "apt-get update failed 4 times; installing from the package lists apt has" \
+    "updates: 4, installs: 1"
+# Packages the archive does not have fail the run, named on deps.sh's last line.
+UNAVAILABLE=googletest NO_CANDIDATE=i2c-tools check package_missing native 1 \
+    "E: Unable to locate package googletest" \
+    "deps.sh: cannot install googletest i2c-tools \(apt's output above\)" "updates: 1, installs: 1"
+# Nothing missing: apt is not called at all.
+PREINSTALLED="cmake make g++ googletest pkg-config iproute2" check all_there demo 0 \
+    "updates: 0, installs: 0"
+
+[ "$failures" -eq 0 ] && echo "deps.sh: all cases passed"
+exit $((failures > 0))
