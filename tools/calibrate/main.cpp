@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "board_bus.hpp"
 #include "calibrate.hpp"
 #include "options.hpp"
 #include "turn.hpp"
@@ -78,6 +79,9 @@ int main(int argc, char** argv) {
         opt.samples = static_cast<int>(n < 1 ? 1 : (n > max_samples ? max_samples : n));
     }
 
+    if (const int dead = tool::check_module_bus(cl.name(), calibrate::name(m)); dead != 0) {
+        return dead;
+    }
     int error = 0;
     const int fd = calibrate::setup(m, stderr, &error);
     if (fd < 0) {
