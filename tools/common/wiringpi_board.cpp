@@ -71,10 +71,10 @@ board identify(std::FILE* cpuinfo) {
     if (len < 4) {
         return refuse(b, "the revision is shorter than four characters", no_revision);
     }
-    (void)std::snprintf(b.revision, sizeof b.revision, "%s", code);
     const char* last4 = code + len - 4;
     b.identified = true;
     b.bus = std::strcmp(last4, "0002") == 0 || std::strcmp(last4, "0003") == 0 ? 0 : 1;
+    (void)std::snprintf(b.revision, sizeof b.revision, "%s", value_of(line));
     return b;
 }
 
