@@ -16,8 +16,7 @@ bool program_bus(char* path, std::size_t path_size, char* why, std::size_t why_s
 // Opens bus and selects each of the n addresses on it, closing them again. true when all could
 // be; otherwise false, with what failed in why: "/dev/i2c-1: No such file or directory", "0x68
 // on /dev/i2c-1: Device or resource busy".
-bool bus_reaches(const char* bus, const int* addrs, std::size_t n, char* why,
-                 std::size_t why_size);
+bool bus_reaches(const char* bus, const int* addrs, std::size_t n, char* why, std::size_t why_size);
 
 // Before a module's set-up: the program's bus must open and the module's addresses (bypassmag:
 // 0x68 and 0x0C, directmag: 0x1E) be free. 0 when they are; otherwise the no-magnetometer line

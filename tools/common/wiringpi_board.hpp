@@ -10,9 +10,9 @@ namespace wiringpi {
 
 struct board {
     bool identified = false;
-    int bus = -1;             // N of the /dev/i2c-N wiringPiI2CSetup opens, when identified
-    char revision[32] = "";   // the Revision line's value, e.g. "a02082"
-    char why[192] = "";       // when not identified: why, and what wiringPi prints as it exits
+    int bus = -1;            // N of the /dev/i2c-N wiringPiI2CSetup opens, when identified
+    char revision[32] = "";  // the Revision line's value, e.g. "a02082"
+    char why[192] = "";      // when not identified: why, and what wiringPi prints as it exits
 };
 
 // wiringPi's decision from a cpuinfo text, read line by line as wiringPi reads it (fgets into 120

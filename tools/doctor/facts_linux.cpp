@@ -144,9 +144,9 @@ void parts_elsewhere(char* buf, std::size_t size) {
         if (std::strcmp(bus, bus_name()) == 0 || (!mpu && !hmc)) {
             continue;
         }
-        const int w = std::snprintf(buf + used, size - used, "%s%s (%s%s%s)",
-                                    used == 0 ? "" : ", ", bus, mpu ? "0x68" : "",
-                                    mpu && hmc ? " " : "", hmc ? "0x1E" : "");
+        const int w =
+            std::snprintf(buf + used, size - used, "%s%s (%s%s%s)", used == 0 ? "" : ", ", bus,
+                          mpu ? "0x68" : "", mpu && hmc ? " " : "", hmc ? "0x1E" : "");
         used += w > 0 ? static_cast<std::size_t>(w) : 0;
     }
 }
