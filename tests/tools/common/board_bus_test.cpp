@@ -35,8 +35,6 @@ TEST(WiringPiBoard, BusFromTheRevisionAsWiringPiDecidesIt) {
         {"Hardware\t: BCM2708\nRevision\t: 1000002\n", 0, ""},              // over-volted rev 1
         {"Hardware\t: BCM2708\nRevision\t: 0002\r\n", 0, ""},               // line ends go, CR too
         {"Hardware\t: BCM2708\nRevision\t: 0004\n", 1, ""},                 // Model B rev 2
-        {"Hardware\t: BCM2708\nRevision\t: 000e\n", 1, ""},                 // 512 MB rev 2
-        {"Hardware\t: BCM2708\nRevision\t: 0010\n", 1, ""},                 // B+
         {"Hardware\t: BCM2709\nRevision\t: a01041\n", 1, "a01041"},         // Pi 2, new-style code
         {"Hardware\t: BCM2709\nRevision\t: a02082\nSerial\t: 0\n", 1, ""},  // Pi 3
         {"Hardware\t: BCM2708\nRevision\t: 0002 \n", 1, ""},  // a trailing blank stays: "002 "
