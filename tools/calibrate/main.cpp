@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "board_bus.hpp"
 #include "calibrate.hpp"
 #include "options.hpp"
 #include "turn.hpp"
@@ -82,6 +83,9 @@ int main(int argc, char** argv) {
     parse(cl, r);
     if (cl.stopped()) {
         return cl.exit_status();
+    }
+    if (const int dead = tool::check_module_bus(cl.name(), calibrate::name(r.m)); dead != 0) {
+        return dead;
     }
     int error = 0;
     const int fd = calibrate::setup(r.m, stderr, &error);

@@ -99,9 +99,14 @@ void command_line::print_usage(std::FILE* out) const {
 }
 
 int no_magnetometer(const char* name, int error) {
+    return no_magnetometer_because(name,
+                                   error != 0 ? std::strerror(error) : "the bus gave no reason");
+}
+
+int no_magnetometer_because(const char* name, const char* reason) {
     (void)std::fprintf(stderr,
                        "%s: no magnetometer: %s; run compass-doctor to see what the board has\n",
-                       name, error != 0 ? std::strerror(error) : "the bus gave no reason");
+                       name, reason);
     return 1;
 }
 

@@ -68,5 +68,7 @@ class command_line {
 // run compass-doctor to see what the board has" on stderr, reason being strerror(error) (or a
 // plain statement when error is 0, unknown), and returns the exit status 1.
 int no_magnetometer(const char* name, int error);
+// The same with the reason given in words.
+int no_magnetometer_because(const char* name, const char* reason);
 
 }  // namespace tool

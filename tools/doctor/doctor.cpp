@@ -136,10 +136,8 @@ bool check_bus(std::FILE* out, const core::handle& h) {
         facts::list_buses(list, sizeof list);
         say(out, level::fail,
             "bus: %s does not exist (I2C buses here: %s); enable I2C (on a Raspberry Pi: "
-            "dtparam=i2c_arm=on, or raspi-config), load i2c-dev (sudo modprobe i2c-dev), or "
-            "rebuild "
-            "the kit with -DCOMPASS_I2C_BUS=N for another bus",
-            bus, list[0] != '\0' ? list : "none");
+            "dtparam=i2c_arm=on, or raspi-config), load i2c-dev (sudo modprobe i2c-dev), or %s",
+            bus, list[0] != '\0' ? list : "none", facts::rebuild_for_other_bus());
     } else if (h.error == EACCES || h.error == EPERM) {
         say(out, level::fail,
             "bus: %s: permission denied; add yourself to the i2c group (sudo adduser $USER i2c) "
@@ -477,14 +475,40 @@ bool check_qmc(std::FILE* out, int addr, int reg, int value, const char* name) {
     return false;
 }
 
+// Where the build's bus library picks the bus itself (wiringPi): the kit's parts answering on
+// another bus than the one it picked.
+void report_parts_elsewhere(std::FILE* out, facts::choice how) {
+    char where[256] = "";
+    if (how == facts::choice::chosen) {
+        facts::parts_elsewhere(where, sizeof where);
+    }
+    if (where[0] != '\0') {
+        say(out, level::fail, "the kit's parts answer on %s, not on %s, the bus wiringPi opens: %s",
+            where, facts::bus_name(), facts::rebuild_for_other_bus());
+    }
+}
+
 }  // namespace
 
 int run(std::FILE* out) {
+    char how[256] = "";
+    const facts::choice choice = facts::bus_choice(how, sizeof how);
+    if (choice == facts::choice::unchosen) {
+        say(out, level::fail, "bus: %s", how);
+        say(out, level::fail,
+            "verdict: neither module can work: wiringPi ends the program before it opens a bus; "
+            "rebuild the kit with -DCOMPASS_BUS=i2cdev");
+        return 1;
+    }
+    if (choice == facts::choice::chosen) {
+        say(out, level::ok, "bus: %s", how);
+    }
     const core::part mpu = core::open_motion_sensor();  // as bypassmag's set-up begins
     outcome bypass;
     outcome direct;
     const char* bus = facts::bus_name();
     if (!check_bus(out, mpu)) {
+        report_parts_elsewhere(out, choice);
         say(out, level::fail, "verdict: neither module can work: %s cannot be used", bus);
         return 1;
     }
@@ -505,6 +529,7 @@ int run(std::FILE* out) {
         say(out, level::ok, "verdict: use %s: %s on %s", bypass.usable ? "bypassmag" : "directmag",
             o.part, bus);
     } else {
+        report_parts_elsewhere(out, choice);
         say(out, level::fail,
             "verdict: neither module can work on %s: bypassmag: %s; directmag: %s%s", bus,
             bypass.reason, direct.reason, qmc ? "; the QMC part found is driven by neither" : "");

@@ -17,6 +17,16 @@ int run(std::FILE* out);
 namespace facts {
 // The bus the kit talks to: "/dev/i2c-1", or "the simulated board".
 const char* bus_name();
+// How that bus was chosen: at build time (fixed), or at run time by the build's bus library
+// (chosen: wiringPi, from the board's revision), which may also fail to choose one (unchosen: it
+// then ends the program). what says how, or why not.
+enum class choice { fixed, chosen, unchosen };
+choice bus_choice(char* what, std::size_t size);
+// What to rebuild with for another bus.
+const char* rebuild_for_other_bus();
+// When the bus was chosen at run time: the other buses where a part the kit drives identifies
+// itself, e.g. "/dev/i2c-0 (0x68 0x1E)"; empty when there is none.
+void parts_elsewhere(char* buf, std::size_t size);
 // The /dev/i2c-* that exist, separated by spaces; empty when there is none.
 void list_buses(char* buf, std::size_t size);
 // The kernel device that holds addr, e.g. "1-0068 (ds3231, driver rtc-ds1307)", and what frees it;

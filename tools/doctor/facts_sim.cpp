@@ -8,6 +8,23 @@ const char* bus_name() {
     return "the simulated board";
 }
 
+choice bus_choice(char* what, std::size_t size) {
+    if (size > 0) {
+        what[0] = '\0';
+    }
+    return choice::fixed;
+}
+
+const char* rebuild_for_other_bus() {
+    return "rebuild the kit for a real bus";
+}
+
+void parts_elsewhere(char* buf, std::size_t size) {
+    if (size > 0) {
+        buf[0] = '\0';
+    }
+}
+
 void list_buses(char* buf, std::size_t size) {
     if (size > 0) {
         buf[0] = '\0';

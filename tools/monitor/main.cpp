@@ -1,4 +1,5 @@
 // compass-monitor-<module>: prints the compass module's relative heading at a fixed pace.
+#include "board_bus.hpp"
 #include "monitor.hpp"
 #include "options.hpp"
 #include "turn.hpp"
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
     }
     if (cl.stopped()) {
         return cl.exit_status();
+    }
+    if (const int dead = tool::check_module_bus(cl.name(), KIT_MONITOR_MODULE); dead != 0) {
+        return dead;
     }
     return run_monitor(cl.name(), options);
 }

@@ -8,7 +8,18 @@
 extern "C" {
 #endif
 
-/* Opens the device at a 7-bit address; a handle >= 0, or -1 when the bus cannot be opened. */
+/* Opens the device at a 7-bit address: a handle >= 0. A failure looks different per backend:
+ * - the kit's i2c-dev backend and the simulated board return -1 with errno the reason (ENOENT: no
+ *   such bus, EACCES: no permission, EBUSY: a kernel driver holds the address); the compass
+ *   libraries then print "Error while setting up." and carry on with that handle, whose transfers
+ *   all fail.
+ * - wiringPi (tried: 2.25) never returns one: it prints "Unable to open I2C device: <reason>" or
+ *   "Unable to select I2C device: <reason>" on stderr and ends the process with status 1 (its
+ *   WIRINGPI_CODES only counts after a wiringPiSetup* call, which the kit never makes). It picks
+ *   the bus itself from the board's revision in /proc/cpuinfo: /dev/i2c-0 on the first Raspberry
+ *   Pi (revision 0002 or 0003), /dev/i2c-1 on any other, whatever COMPASS_I2C_BUS says; a board
+ *   it cannot identify (2.25: no "Hardware" line naming BCM2708 or BCM2709) ends the process too.
+ *   The board tools look at that bus with the kit's own calls first (compass-doctor). */
 int wiringPiI2CSetup(int devId);
 
 /* Reads one 8-bit register: 0..255, or -1 when the transfer fails. */
@@ -17,7 +28,8 @@ int wiringPiI2CReadReg8(int fd, int reg);
 /* Writes one 8-bit register: 0, or -1 when the transfer fails. */
 int wiringPiI2CWriteReg8(int fd, int reg, int data);
 
-/* Returns after at least howLong milliseconds. */
+/* Returns after at least howLong milliseconds; wiringPi's returns early when a signal interrupts
+ * its sleep (the i2c-dev backend sleeps on). */
 void delay(unsigned int howLong);
 
 #ifdef __cplusplus
