@@ -64,6 +64,13 @@ int read_at(int fd, int reg) {
     return fd < 0 ? -1 : wiringPiI2CReadReg8(fd, reg);
 }
 
+// A status register's ready bit: 1 set, 0 clear, -1 when the register does not read (a failed
+// read is -1, every bit set: it must not pass for a ready part).
+int ready(int fd, int reg, int bit) {
+    const int v = read_at(fd, reg);
+    return v < 0 ? -1 : static_cast<int>((v & bit) != 0);
+}
+
 // What one module can make of the board, for the verdict.
 struct outcome {
     bool usable = false;
@@ -221,7 +228,14 @@ bool measurement_ready(std::FILE* out, int fd, const char* name, outcome& o) {
     core::trigger_and_wait(fd);  // the module's trigger and its 8 ms
     unsigned waited = ak8975::MEASUREMENT_WAIT_MS;
     // Polled in 1 ms steps after the module's wait, up to twice the datasheet's maximum.
-    while ((read_at(fd, ak8975::ST1) & ak8975::ST1_DRDY) == 0) {
+    for (int r = ready(fd, ak8975::ST1, ak8975::ST1_DRDY); r != 1;
+         r = ready(fd, ak8975::ST1, ak8975::ST1_DRDY)) {
+        if (r < 0) {
+            say_at(out, level::fail, ak8975::ADDRESS, "the status register ST1 does not read: %s",
+                   std::strerror(errno));
+            set(o.reason, "the magnetometer behind the bypass does not read");
+            return false;
+        }
         if (waited >= 2 * ak8975::MEASUREMENT_MAX_MS) {
             say_at(out, level::fail, ak8975::ADDRESS,
                    "the %s's single measurement is not ready %u ms after the trigger (%u ms at "
@@ -359,7 +373,7 @@ bool same(const core::axes& a, const core::axes& b) {
 // Waits for the next sample (RDY) at most `ms`, then reads it as the module does; false when none
 // came.
 bool next_sample(int fd, unsigned ms, core::axes& data) {
-    for (unsigned waited = 0; (read_at(fd, hmc5883l::SR) & hmc5883l::SR_RDY) == 0; ++waited) {
+    for (unsigned waited = 0; ready(fd, hmc5883l::SR, hmc5883l::SR_RDY) != 1; ++waited) {
         if (waited >= ms) {
             return false;
         }

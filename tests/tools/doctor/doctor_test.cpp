@@ -134,6 +134,8 @@ TEST(Doctor, PartsNoSceneHas) {
          "warn  0x0C: a device answers \\(WIA 0x48\\) without a motion sensor in front", 0x0C},
         {"data_read_fails", [] { sim::board().nack_register(0x0C, 0x05); },
          "fail  0x0C: a data register read failed: Remote I/O error"},
+        {"status_read_fails", [] { sim::board().nack_register(0x0C, 0x02); },
+         "fail  0x0C: the status register ST1 does not read: Remote I/O error"},
         {"nothing_at_0x1E", [] { sim::board().fit(0x1E, sim::part::none); },
          "warn  0x1E: no device answers \\(no HMC5883L where directmag looks\\)"},
         {"hmc_frozen", [] { sim::board().noise(0.0); },
