@@ -66,7 +66,8 @@ fetch() {
     trap "rm -rf '$work'" EXIT
     echo "wiringpi.sh: fetching $package@$version with npm pack into $cache" >&2
     rc=0
-    (cd "$work" && timeout "$npm_timeout" npm pack --fetch-retries=1 --fetch-timeout=30000 \
+    (cd "$work" && timeout "$npm_timeout" npm pack --fetch-retries=1 --fetch-retry-mintimeout=2000 \
+        --fetch-retry-maxtimeout=5000 --fetch-timeout=30000 \
         "$package@$version") >"$work/npm.log" 2>&1 || rc=$?
     if [ "$rc" -ne 0 ]; then
         local why
