@@ -29,6 +29,7 @@ run() {
     if [ -n "$why" ]; then
         failed=1
         echo "FAIL  $case: ${why#; }"
+        # shellcheck disable=SC2001 # every line indented
         echo "$err" | sed 's/^/      /'
     else
         echo "ok    $case: $last"
