@@ -32,7 +32,8 @@ if(COMPASS_BUS STREQUAL "wiringpi")
     if(NOT TARGET kit::wiringpi)
         message(FATAL_ERROR
             "COMPASS_BUS=wiringpi, but wiringPi (wiringPiI2C.h and libwiringPi) was not found.\n"
-            "Install the board's wiringPi, point CMAKE_PREFIX_PATH at it, or configure with "
+            "Install the board's wiringPi, give the prefix of an install with -DKIT_WIRINGPI_ROOT=DIR "
+            "(scripts/wiringpi.sh builds wiringPi 2.25 into one), or configure with "
             "-DCOMPASS_BUS=i2cdev to use the kit's own backend over /dev/i2c-${COMPASS_I2C_BUS}.")
     endif()
     # wiringPiI2CSetup opens the bus it picks from the board's revision (/proc/cpuinfo): /dev/i2c-0
