@@ -32,8 +32,19 @@ if(COMPASS_BUS STREQUAL "wiringpi")
     if(NOT TARGET kit::wiringpi)
         message(FATAL_ERROR
             "COMPASS_BUS=wiringpi, but wiringPi (wiringPiI2C.h and libwiringPi) was not found.\n"
-            "Install the board's wiringPi, point CMAKE_PREFIX_PATH at it, or configure with "
+            "Install the board's wiringPi, give the prefix of an install with -DKIT_WIRINGPI_ROOT=DIR "
+            "(scripts/wiringpi.sh builds wiringPi 2.25 into one), or configure with "
             "-DCOMPASS_BUS=i2cdev to use the kit's own backend over /dev/i2c-${COMPASS_I2C_BUS}.")
+    endif()
+    # wiringPiI2CSetup opens the bus it picks from the board's revision (/proc/cpuinfo): /dev/i2c-0
+    # on the first Raspberry Pi (revisions 0002, 0003), /dev/i2c-1 on every other.
+    set(_kit_wiringpi_bus "wiringPi picks the libraries' bus itself from the board's revision: "
+                          "/dev/i2c-1, /dev/i2c-0 on a first Raspberry Pi (revision 0002 or 0003)")
+    if(COMPASS_I2C_BUS STREQUAL "1")
+        message(STATUS ${_kit_wiringpi_bus})
+    else()
+        message(WARNING ${_kit_wiringpi_bus} "; COMPASS_I2C_BUS=${COMPASS_I2C_BUS} does not move it. "
+                        "For the sensors on /dev/i2c-${COMPASS_I2C_BUS} configure with -DCOMPASS_BUS=i2cdev.")
     endif()
     set(KIT_BUS_TARGET kit::wiringpi)
     set(KIT_BUS_DEB_DEPENDS wiringpi)

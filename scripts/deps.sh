@@ -7,7 +7,8 @@
 #   scripts/deps.sh test    - everything the test command uses (native, armhf, analysers, fuzzing,
 #                             the board test); on an armhf machine the native build is the board's,
 #                             so no cross toolchain or emulator
-#   scripts/deps.sh board   - the board test (armhf cross build, qemu-system-arm, initramfs tools)
+#   scripts/deps.sh board   - the board test (armhf cross build, qemu-system-arm, initramfs tools,
+#                             npm for wiringPi's sources)
 set -euo pipefail
 
 what=${1:-test}
@@ -23,15 +24,18 @@ $on_armhf || toolchain=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf)
 # The armhf C and C++ libraries tell dpkg-shlibdeps what the armhf packages depend on.
 cross=("${toolchain[@]}" qemu-user libc6:armhf libstdc++6:armhf)
 guest=(qemu-system-arm cpio xz-utils)  # the board test's emulated board and its root
+# npm fetches wiringPi's sources (scripts/wiringpi.sh); any npm on the PATH will do.
+npm=()
+command -v npm >/dev/null || npm=(npm)
 pkgs=("${base[@]}")
 case "$what" in
     demo) ;;
     native) pkgs+=("${native[@]}") ;;
     test)
-        pkgs+=("${native[@]}" "${analysers[@]}")
+        pkgs+=("${native[@]}" "${analysers[@]}" "${npm[@]}")
         $on_armhf || pkgs+=("${cross[@]}" "${guest[@]}") ;;
     # The board test packages the kit as the test command does (dpkg-shlibdeps against armhf libraries).
-    board) pkgs+=(dpkg-dev file "${toolchain[@]}" libc6:armhf libstdc++6:armhf "${guest[@]}") ;;
+    board) pkgs+=(dpkg-dev file "${toolchain[@]}" libc6:armhf libstdc++6:armhf "${guest[@]}" "${npm[@]}") ;;
     *) echo "deps.sh: unknown set '$what' (demo, native, test or board)" >&2; exit 2 ;;
 esac
 

@@ -21,12 +21,14 @@ build_kit() {
 }
 
 # Test hosts, built against the installed kit through its pkg-config files as shipped: their paths
-# follow the file (${pcfiledir}), so they must name the unpacked headers and library.
-build_host() { # build_host MODULE
-    local m=$1 pc root cflags inc lib
-    pc=$(find "$groot" -name "$m.pc" | head -n 1)
-    [ -n "$pc" ] || die "no $m.pc in the kit's packages"
-    root=$(cd "$groot" && pwd)
+# follow the file (${pcfiledir}), so they must name the unpacked headers and library. A kit
+# unpacked below the guest's root (ROOT) is found through the path to its libraries in the guest;
+# FLAGS go to the link.
+build_host() { # build_host MODULE [ROOT OUT FLAGS...]
+    local m=$1 from=${2:-$groot} dir=${3:-$groot/opt/board} pc root cflags inc lib rpath=
+    pc=$(find "$from" -name "$m.pc" | head -n 1)
+    [ -n "$pc" ] || die "no $m.pc in the kit's packages (${from#"$groot"})"
+    root=$(cd "$from" && pwd)
     PKG_CONFIG_LIBDIR=$(cd "$(dirname "$pc")" && pwd)
     export PKG_CONFIG_LIBDIR PKG_CONFIG_PATH='' PKG_CONFIG_SYSROOT_DIR=
     cflags=$(pkg-config --cflags --libs "$m") || die "pkg-config cannot read ${pc#"$groot"}"
@@ -38,9 +40,13 @@ build_host() { # build_host MODULE
     if [ ! -f "$inc/compass/$m.hpp" ] || [ ! -e "$lib/lib$m.so" ]; then
         die "${pc#"$groot"} does not name the unpacked headers and library: $cflags"
     fi
+    if [ "$from" != "$groot" ]; then
+        rpath=$(cd "$lib" && pwd)
+        rpath=-Wl,-rpath,${rpath#"$(cd "$groot" && pwd)"}
+    fi
     # shellcheck disable=SC2086
     quiet "building the $m test host" arm-linux-gnueabihf-g++ -std=c++20 -O2 -Wall -Wextra -Werror \
-        tests/board/compass_host.cpp $cflags -o "$groot/opt/board/board_$m"
+        tests/board/compass_host.cpp $cflags $rpath "${@:4}" -o "$dir/board_$m"
 }
 
 put() { # put FILE... DIR : copies the files into the guest's DIR
@@ -92,6 +98,7 @@ make_guest() {
     put "$bbcache/busybox" /bin
     put "$kimg/i2c-dev.ko" "/lib/modules/$abi/kernel/drivers/i2c"
     put "${kmod_files[@]}" "/lib/modules/$abi/extra"
+    add_wiringpi_build
     add_c_library
     (cd "$groot" && find . | cpio -o -H newc --quiet) >"$guest/initramfs.cpio"
 }

@@ -3,7 +3,10 @@
 # scene's judge (scenes/*.judge.sh, in order) expects. Counts passed and failed.
 table=tests/compass/sequences.txt
 
-section() { awk -v n="@@begin $1" '$0 == n { on = 1; next } on && $0 == "@@end" { exit } on' "$out"; }
+# SP and CP: the prefixes of the build being judged in the sections' and in the checks' names.
+SP=
+CP=
+section() { awk -v n="@@begin $SP$1" '$0 == n { on = 1; next } on && $0 == "@@end" { exit } on' "$out"; }
 transfers() { section "$1" | awk -f tests/board/trace.awk; } # transfers SECTION
 rows() { grep -v '^#' tests/board/turns.txt | awk -v m="$1" '$1 == m'; } # rows MODULE: its turns
 expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see tests/board/expect.awk
@@ -15,10 +18,10 @@ failed=0
 check() { # check NAME EXPECTED ACTUAL [NOTE]
     if [ "$2" = "$3" ]; then
         passed=$((passed + 1))
-        echo "ok    $1${4:+ ($4)}"
+        echo "ok    $CP$1${4:+ ($4)}"
     else
         failed=$((failed + 1))
-        echo "FAIL  $1${4:+ ($4)}"
+        echo "FAIL  $CP$1${4:+ ($4)}"
         diff <(echo "$2") <(echo "$3") | sed -n 's/^\([<>]\)/      \1/p' | head -n 40 || true
     fi
 }
@@ -49,10 +52,22 @@ judge() {
         "$(grep -o '^@@done' "$out" || grep -o '^@@watchdog' "$out" || echo "no result (qemu exit $qrc)")"
     check "board: runs Debian's $abi" "$abi" "$(section kernel)"
     local scene
+    # Each build's checks named by it: every scene for the i2c-dev build, then those of the modules'
+    # hosts (marked "# builds: ... wiringpi" in their guest side) for the wiringPi build, on the same
+    # tables. Both open the node the scenes make: wiringPi's pick for the board's revision must be it.
+    build=i2cdev CP="i2cdev: "
     for scene in tests/board/scenes/*.judge.sh; do
         # shellcheck source=/dev/null
         . "$scene"
     done
+    build=wiringpi CP="wiringpi: " SP=wiringpi.
+    check "wiringPi's bus on revision $(sed -n 's/^Revision\t*: //p' tests/board/cpuinfo) is the kit's /dev/i2c-$kit_bus" \
+        /dev/i2c-1 "/dev/i2c-$kit_bus"
+    for scene in $(grep -l '^# builds: .*wiringpi' tests/board/scenes/*.guest.sh); do
+        # shellcheck source=/dev/null
+        . "${scene%.guest.sh}.judge.sh"
+    done
+    build= CP= SP=
     echo "boot to result: $elapsed s from qemu's start to power-off (guest: kernel up to init $(sed -n 's/^@@boot //p' "$out" | head -n 1) s, results at $(sed -n 's/^@@done //p' "$out" | head -n 1) s)"
     echo "board: $passed passed, $failed failed"
 }

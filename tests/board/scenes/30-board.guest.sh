@@ -1,4 +1,5 @@
 # shellcheck shell=sh
+# builds: i2cdev wiringpi
 # The whole board: both magnetometers and the motion sensor answer. Each host reads while the
 # board turns (tests/board/turns.txt); the registers are read back after.
 if load_stub 0x0c,0x1e,0x68; then

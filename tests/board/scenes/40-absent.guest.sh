@@ -1,4 +1,5 @@
 # shellcheck shell=sh
+# builds: i2cdev wiringpi
 # Only the motion sensor answers: no stand-alone magnetometer, none behind the bypass.
 if load_stub 0x68; then
     set_reg 0x68 0x75 0x68

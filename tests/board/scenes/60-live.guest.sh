@@ -1,4 +1,5 @@
 # shellcheck shell=sh
+# builds: i2cdev wiringpi
 # The live parts: the bridge adapter (plain I2C, SMBus emulated by the kernel's core) served by
 # bridged's models in the board's own time. Each module reads while the board turns (live.txt).
 if use_bridge; then

@@ -2,6 +2,9 @@
 #   MODE=stub:    with a stub libwiringPi.so (made here), builds the shared compass libraries and
 #                 checks they need libwiringPi.so and take the four bus calls from it.
 #   MODE=missing: with no wiringPi to be found, configuring must fail with the explanation.
+#   MODE=real:    with wiringPi 2.25 as scripts/wiringpi.sh builds it (its prefix in WIRINGPI_ROOT,
+#                 named by -DKIT_WIRINGPI_ROOT as the README says), the same checks, then a host of
+#                 directmag linked against both, run where it can tell what wiringPi does.
 cmake_minimum_required(VERSION 3.25)
 
 function(fail)
@@ -39,34 +42,41 @@ if(MODE STREQUAL "missing")
     return()
 endif()
 
-# A stand-in for the board's wiringPi: only the four calls, enough to prove the link line.
-set(stub ${WORK_DIR}/stub)
-file(WRITE ${stub}/include/wiringPiI2C.h [=[
+if(MODE STREQUAL "real")
+    set(wiringpi_args -DKIT_WIRINGPI_ROOT=${WIRINGPI_ROOT})
+    set(wiringpi_lib ${WIRINGPI_ROOT}/lib/libwiringPi.so)
+else()
+    # A stand-in for the board's wiringPi: only the four calls, enough to prove the link line.
+    set(stub ${WORK_DIR}/stub)
+    file(WRITE ${stub}/include/wiringPiI2C.h [=[
 /* Stand-in header: the test only needs it to exist. */
 int wiringPiI2CSetup(int devId);
 int wiringPiI2CReadReg8(int fd, int reg);
 int wiringPiI2CWriteReg8(int fd, int reg, int data);
 ]=])
-file(WRITE ${stub}/src/stub.c [=[
+    file(WRITE ${stub}/src/stub.c [=[
 int wiringPiI2CSetup(int devId) { return devId; }
 int wiringPiI2CReadReg8(int fd, int reg) { return fd + reg; }
 int wiringPiI2CWriteReg8(int fd, int reg, int data) { return fd + reg + data; }
 void delay(unsigned int howLong) { (void)howLong; }
 ]=])
-file(MAKE_DIRECTORY ${stub}/lib)
-execute_process(COMMAND ${C_COMPILER} -shared -fPIC -Wl,-soname,libwiringPi.so
-                        -o ${stub}/lib/libwiringPi.so ${stub}/src/stub.c
-                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-if(NOT rc EQUAL 0)
-    fail("could not build the stub wiringPi:\n" "${out}")
+    file(MAKE_DIRECTORY ${stub}/lib)
+    execute_process(COMMAND ${C_COMPILER} -shared -fPIC -Wl,-soname,libwiringPi.so
+                            -o ${stub}/lib/libwiringPi.so ${stub}/src/stub.c
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    if(NOT rc EQUAL 0)
+        fail("could not build the stub wiringPi:\n" "${out}")
+    endif()
+    set(wiringpi_args -DCMAKE_PREFIX_PATH=${stub})
+    set(wiringpi_lib ${stub}/lib/libwiringPi.so)
 endif()
 
-execute_process(COMMAND ${CMAKE_COMMAND} ${kit_args} -DCMAKE_PREFIX_PATH=${stub}
+execute_process(COMMAND ${CMAKE_COMMAND} ${kit_args} ${wiringpi_args}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0)
-    fail("configuring with the stub wiringPi failed:\n" "${out}")
+    fail("configuring with the ${MODE} wiringPi failed:\n" "${out}")
 endif()
-foreach(expected "wiringPi: ${stub}/lib/libwiringPi.so" "Compass bus backend: wiringpi")
+foreach(expected "wiringPi: ${wiringpi_lib}" "Compass bus backend: wiringpi")
     string(FIND "${out}" "${expected}" at)
     if(at EQUAL -1)
         fail("configure output lacks '${expected}':\n" "${out}")
@@ -77,7 +87,7 @@ set(libs bypassmag directmag)
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/kit --target ${libs} -j2
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0)
-    fail("building ${libs} against the stub wiringPi failed:\n" "${out}")
+    fail("building ${libs} against the ${MODE} wiringPi failed:\n" "${out}")
 endif()
 
 # The stand-alone magnetometer measures continuously: directmag never pauses.
@@ -105,3 +115,39 @@ foreach(lib IN LISTS libs)
         fail("lib${lib}.so carries its own wiringPiI2CSetup next to wiringPi's")
     endif()
 endforeach()
+
+if(NOT MODE STREQUAL "real")
+    return()
+endif()
+# A host links the module and wiringPi with nothing left unresolved (wiringPi 2.25 takes roundf
+# from the libm the module brings), and at run time the real library answers: off a Raspberry Pi
+# (no "Hardware" line in /proc/cpuinfo) wiringPiI2CSetup cannot tell the board's revision, so it
+# says so and ends the host with status 1 before any bus is opened.
+file(WRITE ${WORK_DIR}/host.cpp [=[
+#include <cstdio>
+#include "compass/directmag.hpp"
+int main() {
+    std::printf("handle %d\n", setup_magneto());
+    return 0;
+}
+]=])
+get_filename_component(so_dir ${so} DIRECTORY)
+execute_process(COMMAND ${CXX_COMPILER} -std=c++20 -Wall -Werror -I${SOURCE_DIR}/compass/include
+                        -DCOMPASS_MODULE_DIRECTMAG ${WORK_DIR}/host.cpp -o ${WORK_DIR}/host
+                        -L${so_dir} -ldirectmag -Wl,-rpath,${so_dir}:${WIRINGPI_ROOT}/lib
+                        -Wl,-rpath-link,${WIRINGPI_ROOT}/lib
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+    fail("a host of directmag does not link with wiringPi ${WIRINGPI_ROOT}:\n" "${out}")
+endif()
+file(STRINGS /proc/cpuinfo hardware REGEX "^Hardware")
+if(hardware)
+    message(STATUS "a board that names its hardware (${hardware}): the host is not run here")
+    return()
+endif()
+execute_process(COMMAND ${WORK_DIR}/host RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT out STREQUAL ""
+   OR NOT err MATCHES "^piBoardRev: Unable to determine board revision from /proc/cpuinfo\n -> No \"Hardware\" line\n")
+    fail("off a Raspberry Pi, wiringPi's set-up should end the host with status 1 and its message; "
+         "got status ${rc}, output '${out}', errors '${err}'")
+endif()
