@@ -48,6 +48,77 @@ long long now_ms() {
     return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// The socket bound to 127.0.0.1:port, or -1 (the reason said).
+int open_socket(long port) {
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0) {
+        (void)fail("socket");
+        return -1;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    local.sin_port = htons(static_cast<unsigned short>(port));
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        (void)fail("bind");
+        return -1;
+    }
+    return fd;
+}
+
+// How long the next poll may wait for the deadline (0: none): -1 for ever, 0 when it has passed.
+int wait_for(long long deadline) {
+    if (deadline == 0) {
+        return -1;
+    }
+    const long long left = deadline - now_ms();
+    if (left <= 0) {
+        return 0;
+    }
+    return left < kMaxWaitMs ? static_cast<int>(left) : kMaxWaitMs;
+}
+
+// Echoes datagrams until count of them (0: no bound), the deadline or a stop signal; the exit
+// status.
+int serve(int fd, long count, long long deadline) {
+    static char buf[kMaxDatagram];
+    long echoed = 0;
+    while (g_stop == 0 && (count == 0 || echoed < count)) {
+        const int wait_ms = wait_for(deadline);
+        if (wait_ms == 0) {
+            break;
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        const int ready = poll(&pfd, 1, wait_ms);
+        if (ready < 0 && errno != EINTR) {
+            return fail("poll");
+        }
+        if (ready <= 0) {
+            continue;
+        }
+        sockaddr_in peer{};
+        socklen_t peer_len = sizeof peer;
+        const ssize_t got =
+            recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&peer), &peer_len);
+        if (got < 0 && errno != EINTR) {
+            return fail("recvfrom");
+        }
+        if (got < 0) {
+            continue;
+        }
+        ssize_t sent = 0;
+        do {
+            sent = sendto(fd, buf, static_cast<std::size_t>(got), 0,
+                          reinterpret_cast<const sockaddr*>(&peer), peer_len);
+        } while (sent < 0 && errno == EINTR);
+        if (sent < 0) {
+            return fail("sendto");
+        }
+        ++echoed;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,68 +139,16 @@ int main(int argc, char** argv) {
 
     struct sigaction stop {};
     stop.sa_handler = on_stop_signal;
-    // No SA_RESTART: a signal has to wake the poll below.
+    // No SA_RESTART: a signal has to wake the poll.
     if (sigemptyset(&stop.sa_mask) != 0 || sigaction(SIGINT, &stop, nullptr) != 0 ||
         sigaction(SIGTERM, &stop, nullptr) != 0) {
         return fail("sigaction");
     }
-
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    const int fd = open_socket(port);
     if (fd < 0) {
-        return fail("socket");
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    local.sin_port = htons(static_cast<unsigned short>(port));
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        return fail("bind");
+        return 1;
     }
     (void)std::printf("%s: echoing on 127.0.0.1:%ld\n", g_name, port);
     (void)std::fflush(stdout);
-
-    static char buf[kMaxDatagram];
-    const long long deadline = seconds > 0 ? now_ms() + seconds * 1000LL : 0;
-    long echoed = 0;
-    while (g_stop == 0 && (count == 0 || echoed < count)) {
-        int wait_ms = -1;
-        if (deadline != 0) {
-            const long long left = deadline - now_ms();
-            if (left <= 0) {
-                break;
-            }
-            wait_ms = left < kMaxWaitMs ? static_cast<int>(left) : kMaxWaitMs;
-        }
-        pollfd pfd{fd, POLLIN, 0};
-        const int ready = poll(&pfd, 1, wait_ms);
-        if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("poll");
-        }
-        if (ready == 0) {
-            continue;
-        }
-        sockaddr_in peer{};
-        socklen_t peer_len = sizeof peer;
-        const ssize_t got =
-            recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&peer), &peer_len);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("recvfrom");
-        }
-        ssize_t sent = 0;
-        do {
-            sent = sendto(fd, buf, static_cast<std::size_t>(got), 0,
-                          reinterpret_cast<const sockaddr*>(&peer), peer_len);
-        } while (sent < 0 && errno == EINTR);
-        if (sent < 0) {
-            return fail("sendto");
-        }
-        ++echoed;
-    }
-    return 0;
+    return serve(fd, count, seconds > 0 ? now_ms() + seconds * 1000LL : 0);
 }
