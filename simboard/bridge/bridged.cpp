@@ -7,12 +7,9 @@
 // DEVICE defaults to /dev/i2c-bridge, FIFO to /run/bridge.ctl; the FIFO appears once the device
 // is open, so a script can wait for it. -v logs every transfer on standard output.
 //
-// Control lines (numbers in C notation): yaw DEG, field H DOWN, bypass_offset X Y Z,
-// standalone_offset X Y Z, asa X Y Z, noise SIGMA [SEED], conversion_time_us N,
-// motion_reset_time_us N, first_sample_us N, absent ADDR [0|1], nack_register ADDR REG [0|1],
-// nack_transfer N, stall_conversion [0|1], force ADDR REG VALUE, unforce ADDR REG, reset,
-// scene default|NAME, peek ADDR REG, log [0|1], mark TEXT. They act as on sim::board() (scene
-// NAME as sim::apply_scene); reset and scene also restart the board's clock at the guest's present.
+// Control lines are the board's commands (sim::command: yaw 30, scene qmc5883l, absent 0x1e, ...);
+// reset and scene also restart the board's clock at the guest's present. The daemon's own: log
+// [0|1] switches the transfer log, mark TEXT splits it into a script's steps.
 #include <fcntl.h>
 #include <linux/i2c.h>
 #include <poll.h>
@@ -76,127 +73,40 @@ void wait_for_bus() {
 
 // --- Control commands ------------------------------------------------------------------------
 
-// An optional 0/1 argument; absent means on.
-bool on_off(const char* rest) {
-    int v = 1;
-    return std::sscanf(rest, "%d", &v) != 1 || v != 0;
+// The text after a line's first word when that word is name, else nullptr.
+const char* after(const char* line, const char* name) {
+    const std::size_t n = std::strlen(name);
+    line += std::strspn(line, " \t");
+    return std::strncmp(line, name, n) == 0 && (line[n] == '\0' || line[n] == ' ') ? line + n : nullptr;
 }
 
-// One line of the control FIFO. Numbers take C notation (0x1e).
+// One line of the control FIFO.
 void command(const char* line) {
-    char name[32] = {};
-    int used = 0;
-    if (std::sscanf(line, "%31s %n", name, &used) != 1) {
+    if (line[std::strspn(line, " \t\r")] == '\0') {
         return;  // blank
     }
-    const char* rest = line + used;
     // What the command changes, it changes now: the board first lives up to the guest's present.
     // Not before its first transfer: a board just reset takes its power-up measurements then, of
     // the scene the commands have set.
     if (sim::board().transfers() > 0) {
         catch_up(monotonic_ns());
     }
-    auto& b = sim::board();
-    double d[3] = {};
-    int a[3] = {};
-    long long ll = 0;
-    bool ok = true;
-    if (std::strcmp(name, "yaw") == 0) {
-        ok = std::sscanf(rest, "%lf", &d[0]) == 1;
-        if (ok) {
-            b.yaw(d[0]);
-        }
-    } else if (std::strcmp(name, "field") == 0) {
-        ok = std::sscanf(rest, "%lf %lf", &d[0], &d[1]) == 2;
-        if (ok) {
-            b.field(d[0], d[1]);
-        }
-    } else if (std::strcmp(name, "bypass_offset") == 0) {
-        ok = std::sscanf(rest, "%lf %lf %lf", &d[0], &d[1], &d[2]) == 3;
-        if (ok) {
-            b.bypass_offset(d[0], d[1], d[2]);
-        }
-    } else if (std::strcmp(name, "standalone_offset") == 0 || std::strcmp(name, "asa") == 0) {
-        ok = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]) == 3;
-        if (ok && name[0] == 's') {
-            b.standalone_offset(a[0], a[1], a[2]);
-        } else if (ok) {
-            b.asa(a[0], a[1], a[2]);
-        }
-    } else if (std::strcmp(name, "noise") == 0) {
-        unsigned seed = 1;
-        const int got = std::sscanf(rest, "%lf %u", &d[0], &seed);
-        ok = got >= 1;
-        if (ok) {
-            b.noise(d[0], seed);
-        }
-    } else if (std::strcmp(name, "conversion_time_us") == 0 ||
-               std::strcmp(name, "motion_reset_time_us") == 0 ||
-               std::strcmp(name, "first_sample_us") == 0) {
-        ok = std::sscanf(rest, "%lli", &ll) == 1;
-        if (ok && name[0] == 'c') {
-            b.conversion_time_us(ll);
-        } else if (ok && name[0] == 'm') {
-            b.motion_reset_time_us(ll);
-        } else if (ok) {
-            b.first_sample_us(ll);
-        }
-    } else if (std::strcmp(name, "absent") == 0) {
-        const int got = std::sscanf(rest, "%i %i", &a[0], &a[1]);
-        ok = got >= 1;
-        if (ok) {
-            b.absent(a[0], got < 2 || a[1] != 0);
-        }
-    } else if (std::strcmp(name, "nack_register") == 0) {
-        const int got = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]);
-        ok = got >= 2;
-        if (ok) {
-            b.nack_register(a[0], a[1], got < 3 || a[2] != 0);
-        }
-    } else if (std::strcmp(name, "nack_transfer") == 0) {
-        ok = std::sscanf(rest, "%lli", &ll) == 1 && ll >= 0;
-        if (ok) {
-            b.nack_transfer(static_cast<std::size_t>(ll));
-        }
-    } else if (std::strcmp(name, "stall_conversion") == 0) {
-        b.stall_conversion(on_off(rest));
-    } else if (std::strcmp(name, "force") == 0) {
-        ok = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]) == 3;
-        if (ok) {
-            b.force(a[0], a[1], a[2]);
-        }
-    } else if (std::strcmp(name, "unforce") == 0) {
-        ok = std::sscanf(rest, "%i %i", &a[0], &a[1]) == 2;
-        if (ok) {
-            b.unforce(a[0], a[1]);
-        }
-    } else if (std::strcmp(name, "peek") == 0) {
-        ok = std::sscanf(rest, "%i %i", &a[0], &a[1]) == 2;
-        if (ok) {
-            (void)std::printf("peek %02x %02x %d\n", a[0], a[1], b.peek(a[0], a[1]));
-        }
-    } else if (std::strcmp(name, "mark") == 0) {
-        (void)std::printf("@m %s\n", rest);  // splits the transfer log into a script's steps
-    } else if (std::strcmp(name, "log") == 0) {
-        ds.verbose = on_off(rest);
-    } else if (std::strcmp(name, "reset") == 0) {
-        reset_board();
-    } else if (std::strcmp(name, "scene") == 0) {
-        // "default" is the board as reset() leaves it, without noise; the others are the board's
-        // named scenes.
-        char scene[32] = {};
-        ok = std::sscanf(rest, "%31s", scene) == 1;
-        if (ok && std::strcmp(scene, "default") == 0) {
-            reset_board();
-        } else if (ok) {
-            ok = sim::apply_scene(scene);
+    char reply[64] = {};
+    int on = 1;
+    if (const char* text = after(line, "mark")) {
+        (void)std::printf("@m %s\n", text + std::strspn(text, " "));
+    } else if (const char* arg = after(line, "log")) {
+        ds.verbose = std::sscanf(arg, "%d", &on) != 1 || on != 0;
+    } else {
+        const sim::outcome done = sim::command(line, reply, sizeof reply);
+        if (done == sim::outcome::refused) {
+            (void)std::fprintf(stderr, "bridged: control: cannot do '%s'\n", line);
+        } else if (done == sim::outcome::fresh) {
             restart_clock();
         }
-    } else {
-        ok = false;
     }
-    if (!ok) {
-        (void)std::fprintf(stderr, "bridged: control: cannot do '%s'\n", line);
+    if (reply[0] != '\0') {
+        (void)std::printf("%s\n", reply);
     }
 }
 

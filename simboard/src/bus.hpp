@@ -16,17 +16,16 @@ namespace sim::detail {
 inline constexpr int address_count = 128;
 inline constexpr int register_span = 256;
 
-// The fault state, one member per fault of SIM_FAULTS; all zero is no fault (a forced value is
-// kept as value + 1).
+// The fault state (see board_t's faults); all zero is no fault.
 struct fault_state {
-#define SIM_FAULT_STATE_flag(name) bool name;
-#define SIM_FAULT_STATE_per_address(name) bool name[address_count];
-#define SIM_FAULT_STATE_per_register(name) bool name[address_count][register_span];
-#define SIM_FAULT_STATE_countdown(name) std::size_t name;
-#define SIM_FAULT_STATE_register_value(name) std::int16_t name[address_count][register_span];
-#define SIM_FAULT_STATE(name, shape) SIM_FAULT_STATE_##shape(name)
-    SIM_FAULTS(SIM_FAULT_STATE)
-#undef SIM_FAULT_STATE
+    bool bus_missing;
+    bool no_permission;
+    bool kernel_driver[address_count];
+    bool absent[address_count];
+    bool nack_register[address_count][register_span];
+    std::size_t nack_transfer;
+    bool stall_conversion;
+    std::int16_t force[address_count][register_span];  // value + 1; 0 reads the model
 };
 
 // What sits at one address.
