@@ -77,7 +77,8 @@ void wait_for_bus() {
 const char* after(const char* line, const char* name) {
     const std::size_t n = std::strlen(name);
     line += std::strspn(line, " \t");
-    return std::strncmp(line, name, n) == 0 && (line[n] == '\0' || line[n] == ' ') ? line + n : nullptr;
+    return std::strncmp(line, name, n) == 0 && (line[n] == '\0' || line[n] == ' ') ? line + n
+                                                                                   : nullptr;
 }
 
 // One line of the control FIFO.

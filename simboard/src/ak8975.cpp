@@ -177,11 +177,4 @@ bool ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_
     return true;
 }
 
-int ak8975_model::peek(std::uint8_t reg) const {
-    if (reg >= register_count) {
-        return -1;
-    }
-    return regs_[reg];
-}
-
 }  // namespace sim::detail

@@ -57,7 +57,9 @@ const entry table[] = {
     {{"standalone_offset", "iii"},
      [](const args& a) { b().standalone_offset(a.i(0), a.i(1), a.i(2)); }},
     {{"noise", "xN"},
-     [](const args& a) { b().noise(a.v[0], a.given > 1 ? static_cast<std::uint32_t>(a.v[1]) : 1); }},
+     [](const args& a) {
+         b().noise(a.v[0], a.given > 1 ? static_cast<std::uint32_t>(a.v[1]) : 1);
+     }},
     {{"asa", "vvv"}, [](const args& a) { b().asa(a.i(0), a.i(1), a.i(2)); }},
     {{"conversion_time_us", "i"}, [](const args& a) { b().conversion_time_us(a.i(0)); }},
     {{"motion_reset_time_us", "i"}, [](const args& a) { b().motion_reset_time_us(a.i(0)); }},

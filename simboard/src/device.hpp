@@ -1,5 +1,6 @@
 // One part on the simulated bus, as the bus sees it.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 namespace sim::detail {
 struct scene;
@@ -24,6 +25,21 @@ class device {
     virtual std::uint8_t next_register(std::uint8_t reg) const {
         return static_cast<std::uint8_t>(reg + 1U);
     }
+};
+
+// A part whose registers are a byte map from 00H on, mapped..N-1 unmapped: peek reads it as the
+// part holds it.
+template <std::size_t N>
+class register_map : public device {
+  public:
+    int peek(std::uint8_t reg) const final { return reg < mapped_ ? regs_[reg] : -1; }
+
+  protected:
+    explicit register_map(std::size_t mapped = N) : mapped_(mapped < N ? mapped : N) {}
+    std::uint8_t regs_[N] = {};
+
+  private:
+    std::size_t mapped_;
 };
 
 // A 16-bit sample as a part lays it into two registers, low byte first or high byte first.

@@ -216,13 +216,6 @@ bool hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
     return true;
 }
 
-int hmc5883l_model::peek(std::uint8_t reg) const {
-    if (reg >= register_count) {
-        return -1;
-    }
-    return regs_[reg];
-}
-
 std::uint8_t hmc5883l_model::next_register(std::uint8_t reg) const {
     if (reg == DYRB) {
         return DXRA;  // a burst through the data rolls over to X

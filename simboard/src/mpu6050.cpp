@@ -104,11 +104,4 @@ bool mpu6050_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now
     return true;
 }
 
-int mpu6050_model::peek(std::uint8_t reg) const {
-    if (reg >= register_count) {
-        return -1;
-    }
-    return regs_[reg];
-}
-
 }  // namespace sim::detail

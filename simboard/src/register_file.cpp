@@ -15,8 +15,9 @@ namespace sim::detail {
 
 register_file_model::register_file_model(const std::uint8_t* contents, std::size_t count,
                                          bool writable, std::size_t read_only_from)
-    : contents_(contents),
-      count_(count < capacity ? count : capacity),
+    : register_map(count),
+      contents_(contents),
+      count_(count < register_file_capacity ? count : register_file_capacity),
       writable_(writable),
       read_only_from_(read_only_from) {
     reset();
@@ -45,10 +46,6 @@ bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64
         regs_[reg] = value;
     }
     return true;
-}
-
-int register_file_model::peek(std::uint8_t reg) const {
-    return reg < count_ ? regs_[reg] : -1;
 }
 
 std::uint8_t register_file_model::next_register(std::uint8_t reg) const {

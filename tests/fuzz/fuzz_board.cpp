@@ -1,7 +1,7 @@
 // Fuzz target: the simulated board driven by arbitrary sequences of the four bus calls and the
 // board's command table (every setting, fault and scene, as text lines), message-level transfers
-// and raw command lines. Each step is an opcode byte and its argument bytes; the calls' results stay
-// within what the bus header promises, the clock never runs backwards between resets, the log
+// and raw command lines. Each step is an opcode byte and its argument bytes; the calls' results
+// stay within what the bus header promises, the clock never runs backwards between resets, the log
 // stays within its capacity and records each logged call with the result it returned.
 #include <algorithm>
 #include <cctype>
@@ -74,11 +74,21 @@ std::size_t command_line(const sim::command_shape& c, args a, std::size_t left, 
         const std::size_t room = size - len;
         int put = 0;
         switch (kind) {
-            case 'x': put = std::snprintf(at, room, " %.4f", s16(v) / 16.0); break;
-            case 'i': put = std::snprintf(at, room, " %d", s16(v) * 4); break;
-            case 'a': put = std::snprintf(at, room, " 0x%x", addr(v[0])); break;
-            case 'f': put = std::snprintf(at, room, " %d", v[0] & 1); break;
-            case 'n': put = std::snprintf(at, room, " %d", v[0] % 8); break;
+            case 'x':
+                put = std::snprintf(at, room, " %.4f", s16(v) / 16.0);
+                break;
+            case 'i':
+                put = std::snprintf(at, room, " %d", s16(v) * 4);
+                break;
+            case 'a':
+                put = std::snprintf(at, room, " 0x%x", addr(v[0]));
+                break;
+            case 'f':
+                put = std::snprintf(at, room, " %d", v[0] & 1);
+                break;
+            case 'n':
+                put = std::snprintf(at, room, " %d", v[0] % 8);
+                break;
             case 's': {
                 const char* name = sim::scene_name(v[0] % (count(sim::scene_name) + 1));
                 put = std::snprintf(at, room, " %s", name != nullptr ? name : "default");
@@ -89,7 +99,9 @@ std::size_t command_line(const sim::command_shape& c, args a, std::size_t left, 
                 put = std::snprintf(at, room, " %s", name != nullptr ? name : "none");
                 break;
             }
-            default: put = std::snprintf(at, room, " %d", v[0]); break;  // register, value
+            default:
+                put = std::snprintf(at, room, " %d", v[0]);
+                break;  // register, value
         }
         len += static_cast<std::size_t>(put);
     }
