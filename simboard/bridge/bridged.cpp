@@ -160,6 +160,38 @@ void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const s
     (void)std::printf(" %d\n", status);
 }
 
+// Runs one well-framed request's messages on the board: its status (-errno for a request the
+// adapter does not take), the bytes read into rdata (their count in rused), the board's time.
+int run_request(const i2c_bridge_request& rq, const i2c_bridge_msg* m, unsigned char* wdata,
+                unsigned char* rdata, sim::message* msgs, std::size_t& rused,
+                std::int64_t& board_ns) {
+    int status = 0;
+    std::size_t wused = 0;
+    const int addr = m[0].addr;
+    for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
+        const bool rd = (m[i].flags & I2C_M_RD) != 0;
+        msgs[i] = sim::message{rd, rd ? rdata + rused : wdata + wused, m[i].len};
+        (rd ? rused : wused) += m[i].len;
+        // Plain 7-bit messages to one device, each with its own start: all the core's SMBus
+        // emulation and i2c-dev users send. DMA_SAFE only tells the adapter about the buffer.
+        if ((m[i].flags & ~(I2C_M_RD | I2C_M_STOP | I2C_M_DMA_SAFE)) != 0 || m[i].addr != addr) {
+            status = -EOPNOTSUPP;
+        }
+    }
+    if (wused != rq.wlen || rused > I2C_BRIDGE_MAX_DATA || addr >= address_count) {
+        status = -EOPNOTSUPP;
+    }
+    if (status == 0) {
+        // The board runs the messages as the parts take them (register pointer, repeated start,
+        // bursts) at the guest's time of the transfer.
+        catch_up(rq.stamp_ns);
+        board_ns = sim::board().now_ns();
+        status = sim::board().i2c_transfer(addr, msgs, rq.nmsgs);
+        wait_for_bus();
+    }
+    return status;
+}
+
 // Takes one request off the device and replies to it.
 bool handle_request(int dev) {
     static unsigned char request[I2C_BRIDGE_REQUEST_MAX];
@@ -186,33 +218,9 @@ bool handle_request(int dev) {
 
     i2c_bridge_reply rp{I2C_BRIDGE_REPLY_MAGIC, rq.seq, 0, 0};
     sim::message msgs[I2C_BRIDGE_MAX_MSGS];
-    unsigned char* wdata = request + head;
-    unsigned char* rdata = reply + sizeof rp;
-    std::size_t wused = 0;
     std::size_t rused = 0;
-    const int addr = m[0].addr;
-    for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
-        const bool rd = (m[i].flags & I2C_M_RD) != 0;
-        msgs[i] = sim::message{rd, rd ? rdata + rused : wdata + wused, m[i].len};
-        (rd ? rused : wused) += m[i].len;
-        // Plain 7-bit messages to one device, each with its own start: all the core's SMBus
-        // emulation and i2c-dev users send. DMA_SAFE only tells the adapter about the buffer.
-        if ((m[i].flags & ~(I2C_M_RD | I2C_M_STOP | I2C_M_DMA_SAFE)) != 0 || m[i].addr != addr) {
-            rp.status = -EOPNOTSUPP;
-        }
-    }
-    if (wused != rq.wlen || rused > I2C_BRIDGE_MAX_DATA || addr >= address_count) {
-        rp.status = -EOPNOTSUPP;
-    }
     std::int64_t board_ns = -1;
-    if (rp.status == 0) {
-        // The board runs the messages as the parts take them (register pointer, repeated start,
-        // bursts) at the guest's time of the transfer.
-        catch_up(rq.stamp_ns);
-        board_ns = sim::board().now_ns();
-        rp.status = sim::board().i2c_transfer(addr, msgs, rq.nmsgs);
-        wait_for_bus();
-    }
+    rp.status = run_request(rq, m, request + head, reply + sizeof rp, msgs, rused, board_ns);
     rp.rlen = rp.status >= 0 ? static_cast<std::uint32_t>(rused) : 0;
     std::memcpy(reply, &rp, sizeof rp);
     const ssize_t put = write(dev, reply, sizeof rp + rp.rlen);

@@ -73,6 +73,20 @@ class bus {
     std::size_t transfers = 0;
 
   private:
+    // Where a transfer stops on the wire: the error, the message and byte of the first NACK (n
+    // and 0 when none), the register and byte a failure is logged with, and the bits it cost.
+    struct wire_stop {
+        int error;
+        std::size_t msg;
+        std::size_t byte;
+        int reg;
+        int value;
+        std::int64_t bits;
+    };
+    wire_stop on_the_wire(int addr, const message* msgs, std::size_t n, op kind);
+    // The bytes as the part sees them at the end of the transfer, up to where it stopped: -errno
+    // when the part refuses one, else 1 when any data byte moved, 0 when none did.
+    int deliver(std::int64_t t, int addr, message* msgs, std::size_t n, const wire_stop& w);
     void advance(std::int64_t dt);
     bool acknowledges(int addr) const;
     bool transfer_fault();

@@ -26,15 +26,6 @@ void check(bool ok) {
 // (mostly) or anything.
 using args = const std::uint8_t*;
 
-// How many entries a list of names has (nullptr after the last).
-template <typename T>
-unsigned count(T* (*at)(std::size_t)) {
-    unsigned n = 0;
-    while (at(n) != nullptr) {
-        ++n;
-    }
-    return n;
-}
 int s16(args a) {
     return static_cast<std::int16_t>(a[0] << 8 | a[1]);
 }
@@ -52,60 +43,40 @@ int handle(std::uint8_t b) {
     return handle_count > 0 && b < 224 ? handles[b % handle_count] : b - 224 - 4;
 }
 
-// One command of the board's table, its arguments drawn from the bytes at a (two for a number, one
-// otherwise; an optional one is left out, with those after it, on a byte from 0xC0): the line as
-// the command reader gets it. Returns the bytes used, 0 when there are too few.
-std::size_t command_line(const sim::command_shape& c, args a, std::size_t left, char* line,
-                         std::size_t size) {
+// One command of the board's table as a line, its arguments drawn from the bytes at a (two for a
+// number, one otherwise; an optional one is left out, with those after it, on a byte from 0xC0).
+// Returns the bytes used, 0 when there are too few.
+std::size_t command_line(const sim::command_shape& c, args a, std::size_t left, char* line) {
     std::size_t used = 0;
-    auto len = static_cast<std::size_t>(std::snprintf(line, size, "%s", c.name));
-    for (const char* k = c.args; *k != '\0' && len < size; ++k) {
+    int len = std::snprintf(line, 32, "%s", c.name);
+    for (const char* k = c.args; *k != '\0'; ++k) {
         const int kind = std::tolower(*k);
-        const bool wide = kind == 'x' || kind == 'i';
-        if (left - used < (wide ? 2U : 1U) + (std::isupper(*k) != 0 ? 1U : 0U)) {
+        const std::size_t width = kind == 'x' || kind == 'i' ? 2 : 1;
+        if (left - used < width + (kind != *k ? 1 : 0)) {
             return 0;
         }
-        if (std::isupper(*k) != 0 && a[used++] >= 0xC0) {
+        if (kind != *k && a[used++] >= 0xC0) {
             break;
         }
         const args v = a + used;
-        used += wide ? 2 : 1;
-        char* at = line + len;
-        const std::size_t room = size - len;
-        int put = 0;
-        switch (kind) {
-            case 'x':
-                put = std::snprintf(at, room, " %.4f", s16(v) / 16.0);
-                break;
-            case 'i':
-                put = std::snprintf(at, room, " %d", s16(v) * 4);
-                break;
-            case 'a':
-                put = std::snprintf(at, room, " 0x%x", addr(v[0]));
-                break;
-            case 'f':
-                put = std::snprintf(at, room, " %d", v[0] & 1);
-                break;
-            case 'n':
-                put = std::snprintf(at, room, " %d", v[0] % 8);
-                break;
-            case 's': {
-                const char* name = sim::scene_name(v[0] % (count(sim::scene_name) + 1));
-                put = std::snprintf(at, room, " %s", name != nullptr ? name : "default");
-                break;
-            }
-            case 'p': {
-                const char* name = sim::part_name(v[0] % (count(sim::part_name) + 1));
-                put = std::snprintf(at, room, " %s", name != nullptr ? name : "none");
-                break;
-            }
-            default:
-                put = std::snprintf(at, room, " %d", v[0]);
-                break;  // register, value
+        used += width;
+        const char* (*list)(std::size_t) = kind == 's' ? sim::scene_name : sim::part_name;
+        std::size_t names = 0;  // the list's length; one past the last is default, none
+        while (list(names) != nullptr) {
+            ++names;
         }
-        len += static_cast<std::size_t>(put);
+        const char* name = list(v[0] % (names + 1));
+        char* at = line + len;
+        len += kind == 'x'   ? std::snprintf(at, 32, " %.4f", s16(v) / 16.0)
+               : kind == 'i' ? std::snprintf(at, 32, " %d", s16(v) * 4)
+               : kind == 'a' ? std::snprintf(at, 32, " 0x%x", addr(v[0]))
+               : kind == 'f' ? std::snprintf(at, 32, " %d", v[0] & 1)
+               : kind == 'n' ? std::snprintf(at, 32, " %d", v[0] % 8)
+               : kind == 's' ? std::snprintf(at, 32, " %s", name != nullptr ? name : "default")
+               : kind == 'p' ? std::snprintf(at, 32, " %s", name != nullptr ? name : "none")
+                             : std::snprintf(at, 32, " %d", v[0]);  // register, value
     }
-    return len < size ? used : 0;
+    return used;
 }
 
 // Runs a line on the board; a fresh board starts the bookkeeping again.
@@ -122,17 +93,9 @@ sim::outcome run(const char* line, std::int64_t& last_ns) {
     return done;
 }
 
-// The four calls and the steps the command table does not have; opcodes past them pick a command.
-enum step : std::uint8_t {
-    call_setup,
-    call_read,
-    call_write,
-    call_delay,
-    step_advance,   // the clock moved on by up to 65 ms
-    step_transfer,  // a message-level transfer
-    step_line,      // up to 31 bytes as a command line, whatever they hold
-    step_count
-};
+// The four calls and the steps the command table does not have (the clock moved on by up to 65 ms,
+// a message-level transfer, up to 31 bytes as a command line); opcodes past them pick a command.
+enum step { call_setup, call_read, call_write, call_delay, advance, transfer, raw, step_count };
 constexpr std::size_t step_arg_bytes[step_count] = {1, 2, 3, 2, 2, 4, 1};
 
 // Checks the newest log entry against the call just made, when it was recorded.
@@ -147,30 +110,22 @@ void check_logged(std::size_t before, sim::op kind, int result) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const unsigned command_count = count(sim::command_at);
+    static unsigned command_count = 0;
+    while (sim::command_at(command_count) != nullptr) {
+        ++command_count;
+    }
     sim::board().reset();
     handle_count = 0;
     std::int64_t last_ns = 0;
     for (std::size_t at = 0; at < size;) {
         const std::size_t choice = data[at++] % (step_count + command_count);
         char line[128];
-        if (choice >= step_count) {
-            const sim::command_shape& c = *sim::command_at(choice - step_count);
-            const std::size_t used = command_line(c, data + at, size - at, line, sizeof line);
-            if (used == 0 && c.args[0] != '\0') {
-                break;
-            }
-            at += used;
-            check(run(line, last_ns) != sim::outcome::refused);  // a line of the table's own shape
-            check(sim::board().now_ns() >= last_ns);
-            last_ns = sim::board().now_ns();
-            continue;
-        }
-        if (size - at < step_arg_bytes[choice]) {
+        const std::size_t need = choice < step_count ? step_arg_bytes[choice] : 0;
+        if (size - at < need) {
             break;
         }
         args a = data + at;
-        at += step_arg_bytes[choice];
+        at += need;
         const std::size_t before = sim::board().log().size();
         switch (choice) {
             case call_setup: {
@@ -201,10 +156,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 check_logged(before, sim::op::delay, 0);
                 break;
             }
-            case step_advance:
+            case advance:
                 sim::board().advance_to_ns(sim::board().now_ns() + (a[0] << 8 | a[1]) * 1000);
                 break;
-            case step_transfer: {
+            case transfer: {
                 // [write a[1] bytes][read a[2] bytes] or one of them, the bytes from a[3] on.
                 std::uint8_t out[8] = {a[3], a[3], a[3], a[3], a[3], a[3], a[3], a[3]};
                 std::uint8_t in[8] = {};
@@ -215,12 +170,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 check(r == static_cast<int>(n) || (r < 0 && r >= -4095));
                 break;
             }
-            default: {  // step_line
+            case raw: {
                 const std::size_t n = std::min<std::size_t>(a[0] % 32U, size - at);
                 std::memcpy(line, data + at, n);
                 line[n] = '\0';
                 at += n;
                 (void)run(line, last_ns);
+                break;
+            }
+            default: {  // a command of the table: a line of its own shape is taken
+                const sim::command_shape& c = *sim::command_at(choice - step_count);
+                const std::size_t used = command_line(c, a, size - at, line);
+                const bool enough = used > 0 || c.args[0] == '\0';
+                at = enough ? at + used : size;
+                check(!enough || run(line, last_ns) != sim::outcome::refused);
                 break;
             }
         }
