@@ -36,35 +36,26 @@ std::int64_t monotonic_ns() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-struct daemon_state {
-    std::int64_t epoch_ns = 0;  // CLOCK_MONOTONIC at the board's last reset: its time 0
-    bool verbose = false;
-};
-
-daemon_state ds;
+std::int64_t epoch_ns = 0;  // CLOCK_MONOTONIC at the board's last reset: its time 0
+bool verbose = false;       // logs every transfer
 
 // After every reset or scene: the board's own log stays off (ours says more, and theirs would
 // only fill up), and its time 0 is the guest's present.
 void restart_clock() {
     sim::board().logging(false);
-    ds.epoch_ns = monotonic_ns();
-}
-
-void reset_board() {
-    sim::board().reset();
-    restart_clock();
+    epoch_ns = monotonic_ns();
 }
 
 // Brings the board's clock to the guest's time t_ns (CLOCK_MONOTONIC); never backwards.
 void catch_up(std::int64_t t_ns) {
-    (void)sim::board().advance_to_ns(t_ns - ds.epoch_ns);
+    (void)sim::board().advance_to_ns(t_ns - epoch_ns);
 }
 
 // Holds the reply until the guest's clock has reached the end of the transfer on the board's
 // 100 kHz bus, so that the caller's next step starts no sooner than it could on the wire: a
 // driver's pause measured from its return is then a pause the part sees in full.
 void wait_for_bus() {
-    const std::int64_t end = ds.epoch_ns + sim::board().now_ns();
+    const std::int64_t end = epoch_ns + sim::board().now_ns();
     const timespec ts{static_cast<time_t>(end / 1'000'000'000),
                       static_cast<long>(end % 1'000'000'000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
@@ -97,7 +88,7 @@ void command(const char* line) {
     if (const char* text = after(line, "mark")) {
         (void)std::printf("@m %s\n", text + std::strspn(text, " "));
     } else if (const char* arg = after(line, "log")) {
-        ds.verbose = std::sscanf(arg, "%d", &on) != 1 || on != 0;
+        verbose = std::sscanf(arg, "%d", &on) != 1 || on != 0;
     } else {
         const sim::outcome done = sim::command(line, reply, sizeof reply);
         if (done == sim::outcome::refused) {
@@ -144,7 +135,7 @@ void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const s
     // seq, guest time of the transfer (ms since the reset), the board's time as it ran it, the
     // delay from the adapter's entry to the daemon's read, the address, the bytes, the outcome.
     (void)std::printf("@x %u %.3f %.3f %lld %02x ", rq.seq,
-                      static_cast<double>(rq.stamp_ns - ds.epoch_ns) / 1e6,
+                      static_cast<double>(rq.stamp_ns - epoch_ns) / 1e6,
                       static_cast<double>(board_ns) / 1e6,
                       static_cast<long long>((taken_ns - rq.stamp_ns) / 1000), m[0].addr);
     for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
@@ -229,7 +220,7 @@ bool handle_request(int dev) {
     } else if (put < 0) {
         (void)std::fprintf(stderr, "bridged: reply %u: %s\n", rq.seq, std::strerror(errno));
     }
-    if (ds.verbose) {
+    if (verbose) {
         log_transfer(rq, m, msgs, taken, board_ns, rp.status);
     }
     return true;
@@ -250,7 +241,7 @@ int main(int argc, char** argv) {
                 fifo = optarg;
                 break;
             case 'v':
-                ds.verbose = true;
+                verbose = true;
                 break;
             default:
                 (void)std::fprintf(stderr, "usage: bridged [-d DEVICE] [-c FIFO] [-v]\n");
@@ -274,7 +265,8 @@ int main(int argc, char** argv) {
         (void)std::fprintf(stderr, "bridged: %s: %s\n", fifo, std::strerror(errno));
         return 1;
     }
-    reset_board();
+    sim::board().reset();
+    restart_clock();
     pollfd fds[2] = {{dev, POLLIN, 0}, {ctl, POLLIN, 0}};
     for (;;) {
         if (poll(fds, 2, -1) < 0 && errno != EINTR) {

@@ -34,53 +34,53 @@ struct entry {
     bool resets = false;
 };
 
-board_t& b() {
-    return board();
-}
-
 const entry table[] = {
-    {{"reset", ""}, [](const args&) { b().reset(); }, true},
+    {{"reset", ""}, [](const args&) { board().reset(); }, true},
     {{"scene", "s"},
      [](const args& a) {
          if (std::strcmp(a.word, "default") == 0) {
-             b().reset();
+             board().reset();
          } else {
              (void)apply_scene(a.word);
          }
      },
      true},
     {{"fit", "apA"},
-     [](const args& a) { b().fit(a.i(0), static_cast<part>(a.i(1)), a.given > 2 ? a.i(2) : -1); }},
-    {{"yaw", "x"}, [](const args& a) { b().yaw(a.v[0]); }},
-    {{"field", "xx"}, [](const args& a) { b().field(a.v[0], a.v[1]); }},
-    {{"bypass_offset", "xxx"}, [](const args& a) { b().bypass_offset(a.v[0], a.v[1], a.v[2]); }},
+     [](const args& a) {
+         board().fit(a.i(0), static_cast<part>(a.i(1)), a.given > 2 ? a.i(2) : -1);
+     }},
+    {{"yaw", "x"}, [](const args& a) { board().yaw(a.v[0]); }},
+    {{"field", "xx"}, [](const args& a) { board().field(a.v[0], a.v[1]); }},
+    {{"bypass_offset", "xxx"},
+     [](const args& a) { board().bypass_offset(a.v[0], a.v[1], a.v[2]); }},
     {{"standalone_offset", "iii"},
-     [](const args& a) { b().standalone_offset(a.i(0), a.i(1), a.i(2)); }},
+     [](const args& a) { board().standalone_offset(a.i(0), a.i(1), a.i(2)); }},
     {{"noise", "xN"},
      [](const args& a) {
-         b().noise(a.v[0], a.given > 1 ? static_cast<std::uint32_t>(a.v[1]) : 1);
+         board().noise(a.v[0], a.given > 1 ? static_cast<std::uint32_t>(a.v[1]) : 1);
      }},
-    {{"asa", "vvv"}, [](const args& a) { b().asa(a.i(0), a.i(1), a.i(2)); }},
-    {{"conversion_time_us", "i"}, [](const args& a) { b().conversion_time_us(a.i(0)); }},
-    {{"motion_reset_time_us", "i"}, [](const args& a) { b().motion_reset_time_us(a.i(0)); }},
-    {{"first_sample_us", "i"}, [](const args& a) { b().first_sample_us(a.i(0)); }},
-    {{"bus_missing", "F"}, [](const args& a) { b().bus_missing(a.on(0)); }},
-    {{"no_permission", "F"}, [](const args& a) { b().no_permission(a.on(0)); }},
-    {{"kernel_driver", "aF"}, [](const args& a) { b().kernel_driver(a.i(0), a.on(1)); }},
-    {{"absent", "aF"}, [](const args& a) { b().absent(a.i(0), a.on(1)); }},
-    {{"nack_register", "arF"}, [](const args& a) { b().nack_register(a.i(0), a.i(1), a.on(2)); }},
+    {{"asa", "vvv"}, [](const args& a) { board().asa(a.i(0), a.i(1), a.i(2)); }},
+    {{"conversion_time_us", "i"}, [](const args& a) { board().conversion_time_us(a.i(0)); }},
+    {{"motion_reset_time_us", "i"}, [](const args& a) { board().motion_reset_time_us(a.i(0)); }},
+    {{"first_sample_us", "i"}, [](const args& a) { board().first_sample_us(a.i(0)); }},
+    {{"bus_missing", "F"}, [](const args& a) { board().bus_missing(a.on(0)); }},
+    {{"no_permission", "F"}, [](const args& a) { board().no_permission(a.on(0)); }},
+    {{"kernel_driver", "aF"}, [](const args& a) { board().kernel_driver(a.i(0), a.on(1)); }},
+    {{"absent", "aF"}, [](const args& a) { board().absent(a.i(0), a.on(1)); }},
+    {{"nack_register", "arF"},
+     [](const args& a) { board().nack_register(a.i(0), a.i(1), a.on(2)); }},
     {{"nack_transfer", "n"},
-     [](const args& a) { b().nack_transfer(static_cast<std::size_t>(a.v[0])); }},
-    {{"stall_conversion", "F"}, [](const args& a) { b().stall_conversion(a.on(0)); }},
-    {{"force", "arv"}, [](const args& a) { b().force(a.i(0), a.i(1), a.i(2)); }},
-    {{"unforce", "ar"}, [](const args& a) { b().unforce(a.i(0), a.i(1)); }},
-    {{"logging", "F"}, [](const args& a) { b().logging(a.on(0)); }},
-    {{"clear_log", ""}, [](const args&) { b().clear_log(); }},
-    {{"handle_base", "n"}, [](const args& a) { b().handle_base(a.i(0)); }},
+     [](const args& a) { board().nack_transfer(static_cast<std::size_t>(a.v[0])); }},
+    {{"stall_conversion", "F"}, [](const args& a) { board().stall_conversion(a.on(0)); }},
+    {{"force", "arv"}, [](const args& a) { board().force(a.i(0), a.i(1), a.i(2)); }},
+    {{"unforce", "ar"}, [](const args& a) { board().unforce(a.i(0), a.i(1)); }},
+    {{"logging", "F"}, [](const args& a) { board().logging(a.on(0)); }},
+    {{"clear_log", ""}, [](const args&) { board().clear_log(); }},
+    {{"handle_base", "n"}, [](const args& a) { board().handle_base(a.i(0)); }},
     {{"peek", "ar"},
      [](const args& a) {
          (void)std::snprintf(a.reply, a.size, "peek %02x %02x %d", a.i(0), a.i(1),
-                             b().peek(a.i(0), a.i(1)));
+                             board().peek(a.i(0), a.i(1)));
      }},
 };
 

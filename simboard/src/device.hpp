@@ -1,7 +1,9 @@
 // One part on the simulated bus, as the bus sees it.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 namespace sim::detail {
 struct scene;
 class device {
@@ -11,7 +13,8 @@ class device {
     device& operator=(const device&) = delete;
     virtual ~device() = default;
     virtual void reset() = 0;  // power-on state; properties of the part (timing, trim) survive
-    virtual void advance(std::int64_t now_ns, scene& world, bool stalled) = 0;
+    // Brings the part up to now_ns (a part that never measures has nothing to do).
+    virtual void advance(std::int64_t /*now_ns*/, scene& /*world*/, bool /*stalled*/) {}
     virtual bool acknowledges(std::int64_t now_ns) const {
         (void)now_ns;
         return true;
@@ -36,6 +39,7 @@ class register_map : public device {
 
   protected:
     explicit register_map(std::size_t mapped = N) : mapped_(mapped < N ? mapped : N) {}
+    void clear_registers() { std::fill(std::begin(regs_), std::end(regs_), std::uint8_t{0}); }
     std::uint8_t regs_[N] = {};
 
   private:

@@ -69,7 +69,6 @@ class mpu6050_model final : public register_map<mpu6050::register_count>, public
         who_am_i_ = id;
         regs_[mpu6050::WHO_AM_I] = id;
     }
-    void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     // False while a DEVICE_RESET runs: the part does not acknowledge its address.
     bool acknowledges(std::int64_t now_ns) const override { return now_ns >= busy_until_; }
     int read(std::uint8_t reg, std::int64_t now_ns) override;

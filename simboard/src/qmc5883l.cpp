@@ -38,9 +38,7 @@ constexpr unsigned all_data = 0x3FU;
 }  // namespace
 
 void qmc5883l_model::reset() {
-    for (auto& r : regs_) {
-        r = 0x00;
-    }
+    clear_registers();
     regs_[CHIP_ID] = CHIP_ID_VALUE;
     continuous_from_ = 0;
     next_sample_ = 1;
@@ -90,8 +88,7 @@ void qmc5883l_model::measure(scene& world, bool skipped) {
     data_read_mask_ = 0;
 }
 
-int qmc5883l_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int qmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     if (reg >= register_count) {
         return 0x00;
     }

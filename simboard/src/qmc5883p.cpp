@@ -31,9 +31,7 @@ namespace sim::detail {
 using namespace qmc5883p;
 
 void qmc5883p_model::reset() {
-    for (auto& r : regs_) {
-        r = 0x00;
-    }
+    clear_registers();
     regs_[CHIP_ID] = CHIP_ID_VALUE;
     mode_from_ = 0;
     next_sample_ = 1;
@@ -74,8 +72,7 @@ void qmc5883p_model::measure(scene& world) {
         static_cast<std::uint8_t>(regs_[STATUS] | STATUS_DRDY | (over ? STATUS_OVFL : 0U));
 }
 
-int qmc5883p_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int qmc5883p_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     if (reg >= register_count) {
         return 0x00;
     }

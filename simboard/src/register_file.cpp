@@ -29,19 +29,11 @@ void register_file_model::reset() {
     }
 }
 
-void register_file_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
-    (void)now_ns;
-    (void)world;
-    (void)stalled;
-}
-
-int register_file_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int register_file_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     return reg < count_ ? regs_[reg] : 0x00;
 }
 
-bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
-    (void)now_ns;
+bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t /*now_ns*/) {
     if (writable_ && reg < count_ && reg < read_only_from_) {
         regs_[reg] = value;
     }
