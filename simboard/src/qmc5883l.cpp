@@ -65,7 +65,7 @@ bool qst_sample(scene& world, int gain, int full_scale, bool at_saturation, std:
     const vec3 f = world.standalone_field_ut();
     const double field_ut[3] = {f.x, f.y, f.z};
     bool over = false;
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         const double ut = field_ut[i] + world.noise_ut();
         const long c = std::lround(ut / ut_per_gauss * static_cast<double>(gain));
         over = over ||
