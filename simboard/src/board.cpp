@@ -3,6 +3,7 @@
 #include "sim/board.hpp"
 
 #include <cerrno>
+#include <climits>
 #include <new>
 
 #include "bus.hpp"
@@ -249,7 +250,8 @@ std::size_t board_t::transfers() const {
 }
 
 board_t& board_t::handle_base(int fd) {
-    st().bus.first_handle = fd;
+    constexpr int highest = INT_MAX - detail::bus::max_handles + 1;
+    st().bus.first_handle = fd < 0 ? 0 : (fd > highest ? highest : fd);
     st().bus.handles_open = 0;  // handles given out before are forgotten
     return *this;
 }

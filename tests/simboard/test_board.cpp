@@ -1,4 +1,5 @@
 // The bus calls of the simulated board: handles, bus cost on the clock, faults, and the log.
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -28,6 +29,8 @@ TEST_F(board_test, SetupGivesNewHandlesFromTheBaseWhetherOrNotADeviceAnswers) {
     EXPECT_EQ(sim::board().now_ns(), 2 * sim::nack_addr_ns + 2 * sim::read_reg_ns);
     sim::board().reset();  // back to a fresh process's first descriptor
     EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), 3);
+    sim::board().handle_base(INT_MAX);  // the last of all 1024 handles is the highest there is
+    EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), INT_MAX - 1023);
 }
 
 TEST_F(board_test, SetupFailsWithoutABusForAClaimedAddressOrOneThatIsNotSevenBit) {

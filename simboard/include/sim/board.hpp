@@ -174,7 +174,7 @@ class SIM_API board_t {
     // Bus transfers (reads and writes that reached the bus) since reset(), logged or not.
     std::size_t transfers() const;
     // Number of the next handle setup hands out (3 after reset(), like a fresh process's first
-    // file descriptor); handles count up from it.
+    // file descriptor); handles count up from it. Kept from 0 to where the last handle is INT_MAX.
     board_t& handle_base(int fd);
 };
 
