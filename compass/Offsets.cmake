@@ -4,8 +4,8 @@
 
 # Defines the four offset variables (defaults: the centres measured on the reference board), stops
 # the configuration on a value that is not a decimal integer from -32768 to 32767, and sets
-# COMPASS_OFFSET_DEFINITIONS, the four as NAME=value for target_compile_definitions (the simulated
-# board's default scene and the tests take them from there).
+# COMPASS_OFFSET_DEFINITIONS, the four as NAME=value for target_compile_definitions (the tests and
+# tools take them from there; the top-level build gives the simulated board its hard iron from them).
 macro(compass_offsets)
     set(COMPASS_BYPASSMAG_OFFSET_X 30 CACHE STRING "bypassmag hard-iron centre of X, uT (subtracted)")
     set(COMPASS_BYPASSMAG_OFFSET_Y 61 CACHE STRING "bypassmag hard-iron centre of Y, uT (subtracted)")

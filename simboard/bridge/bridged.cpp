@@ -7,12 +7,9 @@
 // DEVICE defaults to /dev/i2c-bridge, FIFO to /run/bridge.ctl; the FIFO appears once the device
 // is open, so a script can wait for it. -v logs every transfer on standard output.
 //
-// Control lines (numbers in C notation): yaw DEG, field H DOWN, bypass_offset X Y Z,
-// standalone_offset X Y Z, asa X Y Z, noise SIGMA [SEED], conversion_time_us N,
-// motion_reset_time_us N, first_sample_us N, absent ADDR [0|1], nack_register ADDR REG [0|1],
-// nack_transfer N, stall_conversion [0|1], force ADDR REG VALUE, unforce ADDR REG, reset,
-// scene default|NAME, peek ADDR REG, log [0|1], mark TEXT. They act as on sim::board() (scene
-// NAME as sim::apply_scene); reset and scene also restart the board's clock at the guest's present.
+// Control lines are the board's commands (sim::command: yaw 30, scene qmc5883l, absent 0x1e, ...);
+// reset and scene also restart the board's clock at the guest's present. The daemon's own: log
+// [0|1] switches the transfer log, mark TEXT splits it into a script's steps.
 #include <fcntl.h>
 #include <linux/i2c.h>
 #include <poll.h>
@@ -39,35 +36,26 @@ std::int64_t monotonic_ns() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-struct daemon_state {
-    std::int64_t epoch_ns = 0;  // CLOCK_MONOTONIC at the board's last reset: its time 0
-    bool verbose = false;
-};
-
-daemon_state ds;
+std::int64_t epoch_ns = 0;  // CLOCK_MONOTONIC at the board's last reset: its time 0
+bool verbose = false;       // logs every transfer
 
 // After every reset or scene: the board's own log stays off (ours says more, and theirs would
 // only fill up), and its time 0 is the guest's present.
 void restart_clock() {
     sim::board().logging(false);
-    ds.epoch_ns = monotonic_ns();
-}
-
-void reset_board() {
-    sim::board().reset();
-    restart_clock();
+    epoch_ns = monotonic_ns();
 }
 
 // Brings the board's clock to the guest's time t_ns (CLOCK_MONOTONIC); never backwards.
 void catch_up(std::int64_t t_ns) {
-    (void)sim::board().advance_to_ns(t_ns - ds.epoch_ns);
+    (void)sim::board().advance_to_ns(t_ns - epoch_ns);
 }
 
 // Holds the reply until the guest's clock has reached the end of the transfer on the board's
 // 100 kHz bus, so that the caller's next step starts no sooner than it could on the wire: a
 // driver's pause measured from its return is then a pause the part sees in full.
 void wait_for_bus() {
-    const std::int64_t end = ds.epoch_ns + sim::board().now_ns();
+    const std::int64_t end = epoch_ns + sim::board().now_ns();
     const timespec ts{static_cast<time_t>(end / 1'000'000'000),
                       static_cast<long>(end % 1'000'000'000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
@@ -76,127 +64,41 @@ void wait_for_bus() {
 
 // --- Control commands ------------------------------------------------------------------------
 
-// An optional 0/1 argument; absent means on.
-bool on_off(const char* rest) {
-    int v = 1;
-    return std::sscanf(rest, "%d", &v) != 1 || v != 0;
+// The text after a line's first word when that word is name, else nullptr.
+const char* after(const char* line, const char* name) {
+    const std::size_t n = std::strlen(name);
+    line += std::strspn(line, " \t");
+    return std::strncmp(line, name, n) == 0 && (line[n] == '\0' || line[n] == ' ') ? line + n
+                                                                                   : nullptr;
 }
 
-// One line of the control FIFO. Numbers take C notation (0x1e).
+// One line of the control FIFO.
 void command(const char* line) {
-    char name[32] = {};
-    int used = 0;
-    if (std::sscanf(line, "%31s %n", name, &used) != 1) {
+    if (line[std::strspn(line, " \t\r")] == '\0') {
         return;  // blank
     }
-    const char* rest = line + used;
     // What the command changes, it changes now: the board first lives up to the guest's present.
     // Not before its first transfer: a board just reset takes its power-up measurements then, of
     // the scene the commands have set.
     if (sim::board().transfers() > 0) {
         catch_up(monotonic_ns());
     }
-    auto& b = sim::board();
-    double d[3] = {};
-    int a[3] = {};
-    long long ll = 0;
-    bool ok = true;
-    if (std::strcmp(name, "yaw") == 0) {
-        ok = std::sscanf(rest, "%lf", &d[0]) == 1;
-        if (ok) {
-            b.yaw(d[0]);
-        }
-    } else if (std::strcmp(name, "field") == 0) {
-        ok = std::sscanf(rest, "%lf %lf", &d[0], &d[1]) == 2;
-        if (ok) {
-            b.field(d[0], d[1]);
-        }
-    } else if (std::strcmp(name, "bypass_offset") == 0) {
-        ok = std::sscanf(rest, "%lf %lf %lf", &d[0], &d[1], &d[2]) == 3;
-        if (ok) {
-            b.bypass_offset(d[0], d[1], d[2]);
-        }
-    } else if (std::strcmp(name, "standalone_offset") == 0 || std::strcmp(name, "asa") == 0) {
-        ok = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]) == 3;
-        if (ok && name[0] == 's') {
-            b.standalone_offset(a[0], a[1], a[2]);
-        } else if (ok) {
-            b.asa(a[0], a[1], a[2]);
-        }
-    } else if (std::strcmp(name, "noise") == 0) {
-        unsigned seed = 1;
-        const int got = std::sscanf(rest, "%lf %u", &d[0], &seed);
-        ok = got >= 1;
-        if (ok) {
-            b.noise(d[0], seed);
-        }
-    } else if (std::strcmp(name, "conversion_time_us") == 0 ||
-               std::strcmp(name, "motion_reset_time_us") == 0 ||
-               std::strcmp(name, "first_sample_us") == 0) {
-        ok = std::sscanf(rest, "%lli", &ll) == 1;
-        if (ok && name[0] == 'c') {
-            b.conversion_time_us(ll);
-        } else if (ok && name[0] == 'm') {
-            b.motion_reset_time_us(ll);
-        } else if (ok) {
-            b.first_sample_us(ll);
-        }
-    } else if (std::strcmp(name, "absent") == 0) {
-        const int got = std::sscanf(rest, "%i %i", &a[0], &a[1]);
-        ok = got >= 1;
-        if (ok) {
-            b.absent(a[0], got < 2 || a[1] != 0);
-        }
-    } else if (std::strcmp(name, "nack_register") == 0) {
-        const int got = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]);
-        ok = got >= 2;
-        if (ok) {
-            b.nack_register(a[0], a[1], got < 3 || a[2] != 0);
-        }
-    } else if (std::strcmp(name, "nack_transfer") == 0) {
-        ok = std::sscanf(rest, "%lli", &ll) == 1 && ll >= 0;
-        if (ok) {
-            b.nack_transfer(static_cast<std::size_t>(ll));
-        }
-    } else if (std::strcmp(name, "stall_conversion") == 0) {
-        b.stall_conversion(on_off(rest));
-    } else if (std::strcmp(name, "force") == 0) {
-        ok = std::sscanf(rest, "%i %i %i", &a[0], &a[1], &a[2]) == 3;
-        if (ok) {
-            b.force(a[0], a[1], a[2]);
-        }
-    } else if (std::strcmp(name, "unforce") == 0) {
-        ok = std::sscanf(rest, "%i %i", &a[0], &a[1]) == 2;
-        if (ok) {
-            b.unforce(a[0], a[1]);
-        }
-    } else if (std::strcmp(name, "peek") == 0) {
-        ok = std::sscanf(rest, "%i %i", &a[0], &a[1]) == 2;
-        if (ok) {
-            (void)std::printf("peek %02x %02x %d\n", a[0], a[1], b.peek(a[0], a[1]));
-        }
-    } else if (std::strcmp(name, "mark") == 0) {
-        (void)std::printf("@m %s\n", rest);  // splits the transfer log into a script's steps
-    } else if (std::strcmp(name, "log") == 0) {
-        ds.verbose = on_off(rest);
-    } else if (std::strcmp(name, "reset") == 0) {
-        reset_board();
-    } else if (std::strcmp(name, "scene") == 0) {
-        // "default" is the board as reset() leaves it, without noise; the others are the board's
-        // named scenes.
-        char scene[32] = {};
-        ok = std::sscanf(rest, "%31s", scene) == 1;
-        if (ok && std::strcmp(scene, "default") == 0) {
-            reset_board();
-        } else if (ok) {
-            ok = sim::apply_scene(scene);
+    char reply[64] = {};
+    int on = 1;
+    if (const char* text = after(line, "mark")) {
+        (void)std::printf("@m %s\n", text + std::strspn(text, " "));
+    } else if (const char* arg = after(line, "log")) {
+        verbose = std::sscanf(arg, "%d", &on) != 1 || on != 0;
+    } else {
+        const sim::outcome done = sim::command(line, reply, sizeof reply);
+        if (done == sim::outcome::refused) {
+            (void)std::fprintf(stderr, "bridged: control: cannot do '%s'\n", line);
+        } else if (done == sim::outcome::fresh) {
             restart_clock();
         }
-    } else {
-        ok = false;
     }
-    if (!ok) {
-        (void)std::fprintf(stderr, "bridged: control: cannot do '%s'\n", line);
+    if (reply[0] != '\0') {
+        (void)std::printf("%s\n", reply);
     }
 }
 
@@ -233,7 +135,7 @@ void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const s
     // seq, guest time of the transfer (ms since the reset), the board's time as it ran it, the
     // delay from the adapter's entry to the daemon's read, the address, the bytes, the outcome.
     (void)std::printf("@x %u %.3f %.3f %lld %02x ", rq.seq,
-                      static_cast<double>(rq.stamp_ns - ds.epoch_ns) / 1e6,
+                      static_cast<double>(rq.stamp_ns - epoch_ns) / 1e6,
                       static_cast<double>(board_ns) / 1e6,
                       static_cast<long long>((taken_ns - rq.stamp_ns) / 1000), m[0].addr);
     for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
@@ -247,6 +149,38 @@ void log_transfer(const i2c_bridge_request& rq, const i2c_bridge_msg* m, const s
         }
     }
     (void)std::printf(" %d\n", status);
+}
+
+// Runs one well-framed request's messages on the board: its status (-errno for a request the
+// adapter does not take), the bytes read into rdata (their count in rused), the board's time.
+int run_request(const i2c_bridge_request& rq, const i2c_bridge_msg* m, unsigned char* wdata,
+                unsigned char* rdata, sim::message* msgs, std::size_t& rused,
+                std::int64_t& board_ns) {
+    int status = 0;
+    std::size_t wused = 0;
+    const int addr = m[0].addr;
+    for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
+        const bool rd = (m[i].flags & I2C_M_RD) != 0;
+        msgs[i] = sim::message{rd, rd ? rdata + rused : wdata + wused, m[i].len};
+        (rd ? rused : wused) += m[i].len;
+        // Plain 7-bit messages to one device, each with its own start: all the core's SMBus
+        // emulation and i2c-dev users send. DMA_SAFE only tells the adapter about the buffer.
+        if ((m[i].flags & ~(I2C_M_RD | I2C_M_STOP | I2C_M_DMA_SAFE)) != 0 || m[i].addr != addr) {
+            status = -EOPNOTSUPP;
+        }
+    }
+    if (wused != rq.wlen || rused > I2C_BRIDGE_MAX_DATA || addr >= address_count) {
+        status = -EOPNOTSUPP;
+    }
+    if (status == 0) {
+        // The board runs the messages as the parts take them (register pointer, repeated start,
+        // bursts) at the guest's time of the transfer.
+        catch_up(rq.stamp_ns);
+        board_ns = sim::board().now_ns();
+        status = sim::board().i2c_transfer(addr, msgs, rq.nmsgs);
+        wait_for_bus();
+    }
+    return status;
 }
 
 // Takes one request off the device and replies to it.
@@ -275,33 +209,9 @@ bool handle_request(int dev) {
 
     i2c_bridge_reply rp{I2C_BRIDGE_REPLY_MAGIC, rq.seq, 0, 0};
     sim::message msgs[I2C_BRIDGE_MAX_MSGS];
-    unsigned char* wdata = request + head;
-    unsigned char* rdata = reply + sizeof rp;
-    std::size_t wused = 0;
     std::size_t rused = 0;
-    const int addr = m[0].addr;
-    for (std::uint32_t i = 0; i < rq.nmsgs; ++i) {
-        const bool rd = (m[i].flags & I2C_M_RD) != 0;
-        msgs[i] = sim::message{rd, rd ? rdata + rused : wdata + wused, m[i].len};
-        (rd ? rused : wused) += m[i].len;
-        // Plain 7-bit messages to one device, each with its own start: all the core's SMBus
-        // emulation and i2c-dev users send. DMA_SAFE only tells the adapter about the buffer.
-        if ((m[i].flags & ~(I2C_M_RD | I2C_M_STOP | I2C_M_DMA_SAFE)) != 0 || m[i].addr != addr) {
-            rp.status = -EOPNOTSUPP;
-        }
-    }
-    if (wused != rq.wlen || rused > I2C_BRIDGE_MAX_DATA || addr >= address_count) {
-        rp.status = -EOPNOTSUPP;
-    }
     std::int64_t board_ns = -1;
-    if (rp.status == 0) {
-        // The board runs the messages as the parts take them (register pointer, repeated start,
-        // bursts) at the guest's time of the transfer.
-        catch_up(rq.stamp_ns);
-        board_ns = sim::board().now_ns();
-        rp.status = sim::board().i2c_transfer(addr, msgs, rq.nmsgs);
-        wait_for_bus();
-    }
+    rp.status = run_request(rq, m, request + head, reply + sizeof rp, msgs, rused, board_ns);
     rp.rlen = rp.status >= 0 ? static_cast<std::uint32_t>(rused) : 0;
     std::memcpy(reply, &rp, sizeof rp);
     const ssize_t put = write(dev, reply, sizeof rp + rp.rlen);
@@ -310,7 +220,7 @@ bool handle_request(int dev) {
     } else if (put < 0) {
         (void)std::fprintf(stderr, "bridged: reply %u: %s\n", rq.seq, std::strerror(errno));
     }
-    if (ds.verbose) {
+    if (verbose) {
         log_transfer(rq, m, msgs, taken, board_ns, rp.status);
     }
     return true;
@@ -331,7 +241,7 @@ int main(int argc, char** argv) {
                 fifo = optarg;
                 break;
             case 'v':
-                ds.verbose = true;
+                verbose = true;
                 break;
             default:
                 (void)std::fprintf(stderr, "usage: bridged [-d DEVICE] [-c FIFO] [-v]\n");
@@ -355,7 +265,8 @@ int main(int argc, char** argv) {
         (void)std::fprintf(stderr, "bridged: %s: %s\n", fifo, std::strerror(errno));
         return 1;
     }
-    reset_board();
+    sim::board().reset();
+    restart_clock();
     pollfd fds[2] = {{dev, POLLIN, 0}, {ctl, POLLIN, 0}};
     for (;;) {
         if (poll(fds, 2, -1) < 0 && errno != EINTR) {

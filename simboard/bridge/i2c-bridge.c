@@ -46,12 +46,34 @@ struct bridge {
 
 static struct bridge br;
 
-static int bridge_xfer(struct i2c_adapter* adap, struct i2c_msg* msgs, int num) {
-    const s64 stamp = ktime_get_ns();
+/* Lays the transfer out as the daemon reads it, in the request buffer (under br.lock). */
+static void bridge_pack(struct i2c_msg* msgs, int num, size_t wlen, s64 stamp) {
     struct i2c_bridge_request* rq = (struct i2c_bridge_request*)br.request;
     struct i2c_bridge_msg* m = (struct i2c_bridge_msg*)(rq + 1);
+    u8* data = (u8*)(m + num);
+    int i;
+
+    rq->magic = I2C_BRIDGE_REQUEST_MAGIC;
+    rq->seq = ++br.seq;
+    rq->stamp_ns = stamp;
+    rq->nmsgs = (u32)num;
+    rq->wlen = (u32)wlen;
+    for (i = 0; i < num; ++i) {
+        m[i].addr = msgs[i].addr;
+        m[i].flags = msgs[i].flags;
+        m[i].len = msgs[i].len;
+        m[i].reserved = 0;
+        if (!(msgs[i].flags & I2C_M_RD)) {
+            memcpy(data, msgs[i].buf, msgs[i].len);
+            data += msgs[i].len;
+        }
+    }
+    br.request_len = (size_t)(data - br.request);
+}
+
+static int bridge_xfer(struct i2c_adapter* adap, struct i2c_msg* msgs, int num) {
+    const s64 stamp = ktime_get_ns();
     size_t wlen = 0, rlen = 0;
-    u8* data;
     int i, ret;
 
     if (num <= 0 || num > I2C_BRIDGE_MAX_MSGS) {
@@ -73,23 +95,7 @@ static int bridge_xfer(struct i2c_adapter* adap, struct i2c_msg* msgs, int num) 
     }
 
     mutex_lock(&br.lock);
-    rq->magic = I2C_BRIDGE_REQUEST_MAGIC;
-    rq->seq = ++br.seq;
-    rq->stamp_ns = stamp;
-    rq->nmsgs = (u32)num;
-    rq->wlen = (u32)wlen;
-    data = (u8*)(m + num);
-    for (i = 0; i < num; ++i) {
-        m[i].addr = msgs[i].addr;
-        m[i].flags = msgs[i].flags;
-        m[i].len = msgs[i].len;
-        m[i].reserved = 0;
-        if (!(msgs[i].flags & I2C_M_RD)) {
-            memcpy(data, msgs[i].buf, msgs[i].len);
-            data += msgs[i].len;
-        }
-    }
-    br.request_len = (size_t)(data - br.request);
+    bridge_pack(msgs, num, wlen, stamp);
     br.msgs = msgs;
     br.num = num;
     br.state = BRIDGE_PENDING;

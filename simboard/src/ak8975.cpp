@@ -40,9 +40,7 @@ bool is_data(std::uint8_t reg) {
 }  // namespace
 
 void ak8975_model::reset() {
-    for (auto& r : regs_) {
-        r = 0x00;
-    }
+    clear_registers();
     regs_[WIA] = WIA_VALUE;
     regs_[ASAX] = asa_[0];
     regs_[ASAY] = asa_[1];
@@ -58,8 +56,7 @@ void ak8975_model::fuse_rom(std::uint8_t asax, std::uint8_t asay, std::uint8_t a
     asa_[2] = regs_[ASAZ] = asaz;
 }
 
-bool ak8975_model::acknowledges(std::int64_t now_ns) const {
-    (void)now_ns;
+bool ak8975_model::acknowledges(std::int64_t /*now_ns*/) const {
     return !i2c_disabled_;
 }
 
@@ -114,8 +111,7 @@ void ak8975_model::complete(scene& world) {
     measuring_ = false;
 }
 
-int ak8975_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int ak8975_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     if (reg >= register_count) {
         return 0x00;
     }
@@ -175,13 +171,6 @@ bool ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_
             break;
     }
     return true;
-}
-
-int ak8975_model::peek(std::uint8_t reg) const {
-    if (reg >= register_count) {
-        return -1;
-    }
-    return regs_[reg];
 }
 
 }  // namespace sim::detail

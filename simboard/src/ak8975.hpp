@@ -70,7 +70,7 @@ inline constexpr chip ak8963_chip{{0.6, 0.15}, {-8190, -32760}, {8190, 32760}, {
                                   false};
 }  // namespace ak8975
 
-class ak8975_model final : public device {
+class ak8975_model final : public register_map<ak8975::register_count> {
   public:
     ak8975_model() { reset(); }
 
@@ -87,13 +87,11 @@ class ak8975_model final : public device {
     bool acknowledges(std::int64_t now_ns) const override;
     int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
-    int peek(std::uint8_t reg) const override;
 
   private:
     void complete(scene& world);
 
     const ak8975::chip* chip_ = &ak8975::ak8975_chip;
-    std::uint8_t regs_[ak8975::register_count] = {};
     bool measuring_ = false;
     bool i2c_disabled_ = false;
     std::int64_t done_at_ = 0;

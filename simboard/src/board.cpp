@@ -3,6 +3,7 @@
 #include "sim/board.hpp"
 
 #include <cerrno>
+#include <climits>
 #include <new>
 
 #include "bus.hpp"
@@ -141,47 +142,61 @@ board_t& board_t::first_sample_us(std::int64_t us) {
     return *this;
 }
 
-// The fault setters, one per entry of SIM_FAULTS; out-of-range addresses and registers are ignored.
-#define SIM_FAULT_DEFINE_flag(name)   \
-    board_t& board_t::name(bool on) { \
-        st().bus.faults.name = on;    \
-        return *this;                 \
+// The faults; out-of-range addresses and registers are ignored.
+board_t& board_t::bus_missing(bool on) {
+    st().bus.faults.bus_missing = on;
+    return *this;
+}
+
+board_t& board_t::no_permission(bool on) {
+    st().bus.faults.no_permission = on;
+    return *this;
+}
+
+board_t& board_t::kernel_driver(int addr, bool on) {
+    if (valid_addr(addr)) {
+        st().bus.faults.kernel_driver[addr] = on;
     }
-#define SIM_FAULT_DEFINE_per_address(name)      \
-    board_t& board_t::name(int addr, bool on) { \
-        if (valid_addr(addr)) {                 \
-            st().bus.faults.name[addr] = on;    \
-        }                                       \
-        return *this;                           \
+    return *this;
+}
+
+board_t& board_t::absent(int addr, bool on) {
+    if (valid_addr(addr)) {
+        st().bus.faults.absent[addr] = on;
     }
-#define SIM_FAULT_DEFINE_per_register(name)              \
-    board_t& board_t::name(int addr, int reg, bool on) { \
-        if (valid_addr(addr) && valid_reg(reg)) {        \
-            st().bus.faults.name[addr][reg] = on;        \
-        }                                                \
-        return *this;                                    \
+    return *this;
+}
+
+board_t& board_t::nack_register(int addr, int reg, bool on) {
+    if (valid_addr(addr) && valid_reg(reg)) {
+        st().bus.faults.nack_register[addr][reg] = on;
     }
-#define SIM_FAULT_DEFINE_countdown(name)    \
-    board_t& board_t::name(std::size_t n) { \
-        st().bus.faults.name = n;           \
-        return *this;                       \
+    return *this;
+}
+
+board_t& board_t::nack_transfer(std::size_t n) {
+    st().bus.faults.nack_transfer = n;
+    return *this;
+}
+
+board_t& board_t::stall_conversion(bool on) {
+    st().bus.faults.stall_conversion = on;
+    return *this;
+}
+
+board_t& board_t::force(int addr, int reg, int value) {
+    if (valid_addr(addr) && valid_reg(reg)) {
+        st().bus.faults.force[addr][reg] = static_cast<std::int16_t>((value & 0xFF) + 1);
     }
-#define SIM_FAULT_DEFINE_register_value(name)                                                \
-    board_t& board_t::name(int addr, int reg, int value) {                                   \
-        if (valid_addr(addr) && valid_reg(reg)) {                                            \
-            st().bus.faults.name[addr][reg] = static_cast<std::int16_t>((value & 0xFF) + 1); \
-        }                                                                                    \
-        return *this;                                                                        \
-    }                                                                                        \
-    board_t& board_t::un##name(int addr, int reg) {                                          \
-        if (valid_addr(addr) && valid_reg(reg)) {                                            \
-            st().bus.faults.name[addr][reg] = 0;                                             \
-        }                                                                                    \
-        return *this;                                                                        \
+    return *this;
+}
+
+board_t& board_t::unforce(int addr, int reg) {
+    if (valid_addr(addr) && valid_reg(reg)) {
+        st().bus.faults.force[addr][reg] = 0;
     }
-#define SIM_FAULT_DEFINE(name, shape) SIM_FAULT_DEFINE_##shape(name)
-SIM_FAULTS(SIM_FAULT_DEFINE)
-#undef SIM_FAULT_DEFINE
+    return *this;
+}
 
 std::int64_t board_t::now_ns() const {
     return st().bus.now;
@@ -235,7 +250,8 @@ std::size_t board_t::transfers() const {
 }
 
 board_t& board_t::handle_base(int fd) {
-    st().bus.first_handle = fd;
+    constexpr int highest = INT_MAX - detail::bus::max_handles + 1;
+    st().bus.first_handle = fd < 0 ? 0 : (fd > highest ? highest : fd);
     st().bus.handles_open = 0;  // handles given out before are forgotten
     return *this;
 }

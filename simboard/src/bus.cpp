@@ -150,32 +150,42 @@ int bus::transfer(int addr, message* msgs, std::size_t n, op kind) {
         record(t, kind, valid_addr(addr) ? addr : -1, -1, -1, -1);
         return -EINVAL;
     }
-    slot& s = slots_[addr];
-    // What a failure is logged as: the first register and byte the transfer names.
-    int named_reg = s.pointer;
-    int named_value = -1;
-    if (!msgs[0].read && msgs[0].len > 0) {
-        named_reg = msgs[0].data[0];
-        named_value = kind == op::write && msgs[0].len > 1 ? msgs[0].data[1] : -1;
+    const wire_stop w = on_the_wire(addr, msgs, n, kind);
+    advance(w.bits * bit_time_ns);
+    const int moved = w.error == ENXIO ? 0 : deliver(t, addr, msgs, n, w);
+    if (moved < 0) {
+        return moved;
     }
+    if (w.error != 0) {
+        record(t, kind, addr, w.reg, w.value, -1);
+        return -w.error;
+    }
+    if (moved == 0) {
+        record(t, op::write, addr, slots_[addr].pointer, -1, 0);
+    }
+    return static_cast<int>(n);
+}
 
-    // Where the transfer stops, and what it costs up to there.
+bus::wire_stop bus::on_the_wire(int addr, const message* msgs, std::size_t n, op kind) {
+    const slot& s = slots_[addr];
+    // What a failure is logged as: the first register and byte the transfer names.
+    wire_stop w{0, n, 0, s.pointer, -1, start_stop_bits};
+    if (!msgs[0].read && msgs[0].len > 0) {
+        w.reg = msgs[0].data[0];
+        w.value = kind == op::write && msgs[0].len > 1 ? msgs[0].data[1] : -1;
+    }
     const bool acked = !transfer_fault() && acknowledges(addr);
-    std::int64_t bits = start_stop_bits;
-    int error = 0;
-    std::size_t stop_msg = n;  // first message not carried out in full
-    std::size_t stop_byte = 0;
     std::uint8_t pointer = s.pointer;
-    for (std::size_t i = 0; i < n && error == 0; ++i) {
-        bits += (i > 0 ? 1 : 0) + byte_bits;  // (repeated) start and the address byte
+    for (std::size_t i = 0; i < n && w.error == 0; ++i) {
+        w.bits += (i > 0 ? 1 : 0) + byte_bits;  // (repeated) start and the address byte
         if (!acked) {
-            error = ENXIO;
-            stop_msg = i;
+            w.error = ENXIO;
+            w.msg = i;
             break;
         }
         const message& m = msgs[i];
         for (std::size_t j = 0; j < m.len; ++j) {
-            bits += byte_bits;
+            w.bits += byte_bits;
             if (m.read) {
                 pointer = s.part->next_register(pointer);
                 continue;
@@ -184,11 +194,7 @@ int bus::transfer(int addr, message* msgs, std::size_t n, op kind) {
                 pointer = m.data[0];
             }
             if (faults.nack_register[addr][pointer]) {
-                error = EREMOTEIO;
-                stop_msg = i;
-                stop_byte = j;
-                named_reg = pointer;
-                named_value = j > 0 ? m.data[j] : named_value;
+                w = {EREMOTEIO, i, j, pointer, j > 0 ? m.data[j] : w.value, w.bits};
                 break;
             }
             if (j > 0) {
@@ -196,20 +202,22 @@ int bus::transfer(int addr, message* msgs, std::size_t n, op kind) {
             }
         }
     }
-    advance(bits * bit_time_ns);
+    return w;
+}
 
-    // The bytes as the part sees them, at the end of the transfer.
-    bool moved = false;
-    for (std::size_t i = 0; i < n && i <= stop_msg && error != ENXIO; ++i) {
+int bus::deliver(std::int64_t t, int addr, message* msgs, std::size_t n, const wire_stop& w) {
+    slot& s = slots_[addr];
+    int moved = 0;
+    for (std::size_t i = 0; i < n && i <= w.msg; ++i) {
         const message& m = msgs[i];
-        const std::size_t end = i == stop_msg ? stop_byte : m.len;
+        const std::size_t end = i == w.msg ? w.byte : m.len;
         for (std::size_t j = 0; j < end; ++j) {
             const std::uint8_t reg = s.pointer;
             if (!m.read && j == 0) {
                 s.pointer = m.data[0];
                 continue;
             }
-            moved = true;
+            moved = 1;
             if (m.read) {
                 int v = s.part->read(reg, now);
                 const int forced = faults.force[addr][reg];
@@ -229,14 +237,7 @@ int bus::transfer(int addr, message* msgs, std::size_t n, op kind) {
             s.pointer = s.part->next_register(reg);
         }
     }
-    if (error != 0) {
-        record(t, kind, addr, named_reg, named_value, -1);
-        return -error;
-    }
-    if (!moved) {
-        record(t, op::write, addr, s.pointer, -1, 0);
-    }
-    return static_cast<int>(n);
+    return moved;
 }
 
 void bus::pause(unsigned ms) {

@@ -16,17 +16,16 @@ namespace sim::detail {
 inline constexpr int address_count = 128;
 inline constexpr int register_span = 256;
 
-// The fault state, one member per fault of SIM_FAULTS; all zero is no fault (a forced value is
-// kept as value + 1).
+// The fault state (see board_t's faults); all zero is no fault.
 struct fault_state {
-#define SIM_FAULT_STATE_flag(name) bool name;
-#define SIM_FAULT_STATE_per_address(name) bool name[address_count];
-#define SIM_FAULT_STATE_per_register(name) bool name[address_count][register_span];
-#define SIM_FAULT_STATE_countdown(name) std::size_t name;
-#define SIM_FAULT_STATE_register_value(name) std::int16_t name[address_count][register_span];
-#define SIM_FAULT_STATE(name, shape) SIM_FAULT_STATE_##shape(name)
-    SIM_FAULTS(SIM_FAULT_STATE)
-#undef SIM_FAULT_STATE
+    bool bus_missing;
+    bool no_permission;
+    bool kernel_driver[address_count];
+    bool absent[address_count];
+    bool nack_register[address_count][register_span];
+    std::size_t nack_transfer;
+    bool stall_conversion;
+    std::int16_t force[address_count][register_span];  // value + 1; 0 reads the model
 };
 
 // What sits at one address.
@@ -74,6 +73,20 @@ class bus {
     std::size_t transfers = 0;
 
   private:
+    // Where a transfer stops on the wire: the error, the message and byte of the first NACK (n
+    // and 0 when none), the register and byte a failure is logged with, and the bits it cost.
+    struct wire_stop {
+        int error;
+        std::size_t msg;
+        std::size_t byte;
+        int reg;
+        int value;
+        std::int64_t bits;
+    };
+    wire_stop on_the_wire(int addr, const message* msgs, std::size_t n, op kind);
+    // The bytes as the part sees them at the end of the transfer, up to where it stopped: -errno
+    // when the part refuses one, else 1 when any data byte moved, 0 when none did.
+    int deliver(std::int64_t t, int addr, message* msgs, std::size_t n, const wire_stop& w);
     void advance(std::int64_t dt);
     bool acknowledges(int addr) const;
     bool transfer_fault();

@@ -1,6 +1,9 @@
 // One part on the simulated bus, as the bus sees it.
 #pragma once
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 namespace sim::detail {
 struct scene;
 class device {
@@ -10,7 +13,8 @@ class device {
     device& operator=(const device&) = delete;
     virtual ~device() = default;
     virtual void reset() = 0;  // power-on state; properties of the part (timing, trim) survive
-    virtual void advance(std::int64_t now_ns, scene& world, bool stalled) = 0;
+    // Brings the part up to now_ns (a part that never measures has nothing to do).
+    virtual void advance(std::int64_t /*now_ns*/, scene& /*world*/, bool /*stalled*/) {}
     virtual bool acknowledges(std::int64_t now_ns) const {
         (void)now_ns;
         return true;
@@ -24,6 +28,22 @@ class device {
     virtual std::uint8_t next_register(std::uint8_t reg) const {
         return static_cast<std::uint8_t>(reg + 1U);
     }
+};
+
+// A part whose registers are a byte map from 00H on, mapped..N-1 unmapped: peek reads it as the
+// part holds it.
+template <std::size_t N>
+class register_map : public device {
+  public:
+    int peek(std::uint8_t reg) const final { return reg < mapped_ ? regs_[reg] : -1; }
+
+  protected:
+    explicit register_map(std::size_t mapped = N) : mapped_(mapped < N ? mapped : N) {}
+    void clear_registers() { std::fill(std::begin(regs_), std::end(regs_), std::uint8_t{0}); }
+    std::uint8_t regs_[N] = {};
+
+  private:
+    std::size_t mapped_;
 };
 
 // A 16-bit sample as a part lays it into two registers, low byte first or high byte first.

@@ -40,9 +40,7 @@ constexpr std::int64_t quarter_hz_period_scale = 4'000'000'000;  // ns x 0.25 Hz
 }  // namespace
 
 void hmc5883l_model::reset() {
-    for (auto& r : regs_) {
-        r = 0x00;
-    }
+    clear_registers();
     regs_[CRA] = CRA_RESET_VALUE;
     regs_[CRB] = CRB_RESET_VALUE;
     regs_[MR] = MR_RESET_VALUE;
@@ -169,8 +167,7 @@ void hmc5883l_model::unlock() {
     deliver();
 }
 
-int hmc5883l_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int hmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     if (reg >= register_count) {
         return 0x00;
     }
@@ -214,13 +211,6 @@ bool hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
             break;
     }
     return true;
-}
-
-int hmc5883l_model::peek(std::uint8_t reg) const {
-    if (reg >= register_count) {
-        return -1;
-    }
-    return regs_[reg];
 }
 
 std::uint8_t hmc5883l_model::next_register(std::uint8_t reg) const {

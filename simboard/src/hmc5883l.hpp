@@ -62,7 +62,7 @@ inline constexpr std::int64_t single_measurement_ns = 6'000'000;
 inline constexpr double bias_gauss[3] = {1.16, 1.16, 1.08};
 }  // namespace hmc5883l
 
-class hmc5883l_model final : public device {
+class hmc5883l_model final : public register_map<hmc5883l::register_count> {
   public:
     hmc5883l_model() { reset(); }
 
@@ -74,7 +74,6 @@ class hmc5883l_model final : public device {
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
-    int peek(std::uint8_t reg) const override;
     // The address pointer moves on by one, from DYRB back to DXRA, and from IRC to CRA.
     std::uint8_t next_register(std::uint8_t reg) const override;
 
@@ -86,7 +85,6 @@ class hmc5883l_model final : public device {
     std::int64_t sample_time(std::int64_t k) const;
     std::int64_t rate_q() const;
 
-    std::uint8_t regs_[hmc5883l::register_count] = {};
     // The newest sample as register bytes (X, Z, Y, MSB first), waiting while the output is locked.
     std::uint8_t sample_[6] = {};
     bool sample_waiting_ = false;

@@ -34,18 +34,10 @@ bool read_only(std::uint8_t reg) {
 }  // namespace
 
 void mpu6050_model::reset() {
-    for (auto& r : regs_) {
-        r = 0x00;
-    }
+    clear_registers();
     busy_until_ = 0;
     regs_[PWR_MGMT_1] = PWR_MGMT_1_RESET_VALUE;
     regs_[WHO_AM_I] = who_am_i_;
-}
-
-void mpu6050_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
-    (void)now_ns;
-    (void)world;
-    (void)stalled;
 }
 
 bool mpu6050_model::open() const {
@@ -75,8 +67,7 @@ void mpu6050_model::refresh_sensors() {
     }
 }
 
-int mpu6050_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int mpu6050_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     if (reg >= register_count) {
         return 0x00;
     }
@@ -102,13 +93,6 @@ bool mpu6050_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now
     }
     regs_[reg] = value;
     return true;
-}
-
-int mpu6050_model::peek(std::uint8_t reg) const {
-    if (reg >= register_count) {
-        return -1;
-    }
-    return regs_[reg];
 }
 
 }  // namespace sim::detail

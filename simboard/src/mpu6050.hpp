@@ -57,7 +57,7 @@ inline constexpr unsigned ACCEL_CONFIG_AFS_SEL_SHIFT = 3;
 inline constexpr std::int64_t default_reset_ns = 100'000'000;
 }  // namespace mpu6050
 
-class mpu6050_model final : public device, public gate {
+class mpu6050_model final : public register_map<mpu6050::register_count>, public gate {
   public:
     mpu6050_model() { reset(); }
 
@@ -69,12 +69,10 @@ class mpu6050_model final : public device, public gate {
         who_am_i_ = id;
         regs_[mpu6050::WHO_AM_I] = id;
     }
-    void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     // False while a DEVICE_RESET runs: the part does not acknowledge its address.
     bool acknowledges(std::int64_t now_ns) const override { return now_ns >= busy_until_; }
     int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
-    int peek(std::uint8_t reg) const override;
     // The auxiliary bus is passed through to the main bus: bypass on and the internal I2C
     // master off.
     bool open() const override;
@@ -82,7 +80,6 @@ class mpu6050_model final : public device, public gate {
   private:
     void refresh_sensors();
 
-    std::uint8_t regs_[mpu6050::register_count] = {};
     std::int64_t busy_until_ = 0;
     std::int64_t reset_ns_ = mpu6050::default_reset_ns;
     std::uint8_t who_am_i_ = mpu6050::WHO_AM_I_VALUE;

@@ -2,44 +2,41 @@
 // uses and the setting that makes the model that part.
 #include "parts.hpp"
 
+#include <cstring>
+#include <iterator>
+
 namespace sim::detail {
 
 namespace {
 
 struct variant {
     part p;
+    const char* name;  // as commands take it
     device* (*model)(parts&);
-    const gate* (*opens)(parts&);
     void (*set)(parts&);
 };
 
-const gate* no_gate(parts&) {
-    return nullptr;
-}
 void as_is(parts&) {}
 
 constexpr variant variants[] = {
-    {part::mpu6050, [](parts& s) -> device* { return &s.mpu; },
-     [](parts& s) -> const gate* { return &s.mpu; },
+    {part::mpu6050, "mpu6050", [](parts& s) -> device* { return &s.mpu; },
      [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_VALUE); }},
-    {part::mpu6500, [](parts& s) -> device* { return &s.mpu; },
-     [](parts& s) -> const gate* { return &s.mpu; },
+    {part::mpu6500, "mpu6500", [](parts& s) -> device* { return &s.mpu; },
      [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_MPU6500); }},
-    {part::mpu9250, [](parts& s) -> device* { return &s.mpu; },
-     [](parts& s) -> const gate* { return &s.mpu; },
+    {part::mpu9250, "mpu9250", [](parts& s) -> device* { return &s.mpu; },
      [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_MPU9250); }},
-    {part::mpu9255, [](parts& s) -> device* { return &s.mpu; },
-     [](parts& s) -> const gate* { return &s.mpu; },
+    {part::mpu9255, "mpu9255", [](parts& s) -> device* { return &s.mpu; },
      [](parts& s) { s.mpu.who_am_i(mpu6050::WHO_AM_I_MPU9255); }},
-    {part::ak8975, [](parts& s) -> device* { return &s.ak; }, no_gate,
+    {part::ak8975, "ak8975", [](parts& s) -> device* { return &s.ak; },
      [](parts& s) { s.ak.chip(ak8975::ak8975_chip); }},
-    {part::ak8963, [](parts& s) -> device* { return &s.ak; }, no_gate,
+    {part::ak8963, "ak8963", [](parts& s) -> device* { return &s.ak; },
      [](parts& s) { s.ak.chip(ak8975::ak8963_chip); }},
-    {part::hmc5883l, [](parts& s) -> device* { return &s.hmc; }, no_gate, as_is},
-    {part::hmc5883l_clone, [](parts& s) -> device* { return &s.hmc_clone; }, no_gate, as_is},
-    {part::ds3231, [](parts& s) -> device* { return &s.rtc; }, no_gate, as_is},
-    {part::qmc5883l, [](parts& s) -> device* { return &s.qmc_l; }, no_gate, as_is},
-    {part::qmc5883p, [](parts& s) -> device* { return &s.qmc_p; }, no_gate, as_is},
+    {part::hmc5883l, "hmc5883l", [](parts& s) -> device* { return &s.hmc; }, as_is},
+    {part::hmc5883l_clone, "hmc5883l_clone", [](parts& s) -> device* { return &s.hmc_clone; },
+     as_is},
+    {part::ds3231, "ds3231", [](parts& s) -> device* { return &s.rtc; }, as_is},
+    {part::qmc5883l, "qmc5883l", [](parts& s) -> device* { return &s.qmc_l; }, as_is},
+    {part::qmc5883p, "qmc5883p", [](parts& s) -> device* { return &s.qmc_p; }, as_is},
 };
 
 const variant* find(part p) {
@@ -52,6 +49,17 @@ const variant* find(part p) {
 }
 
 }  // namespace
+
+bool part_named(const char* name, part& p) {
+    for (const variant& v : variants) {
+        if (std::strcmp(name, v.name) == 0) {
+            p = v.p;
+            return true;
+        }
+    }
+    p = part::none;
+    return std::strcmp(name, "none") == 0;
+}
 
 void parts::power_on() {
     mpu.who_am_i(mpu6050::WHO_AM_I_VALUE);
@@ -81,7 +89,7 @@ void parts::fit(bus& b, int addr, part p, int behind) {
     device* model = v->model(*this);
     v->set(*this);
     model->reset();
-    b.fit(addr, model, v->opens(*this), behind);
+    b.fit(addr, model, model == &mpu ? &mpu : nullptr, behind);  // the one gate: the bypass
     kind[addr] = p;
 }
 
@@ -93,3 +101,11 @@ part parts::fitted(const bus& b, int addr) const {
 }
 
 }  // namespace sim::detail
+
+namespace sim {
+
+const char* part_name(std::size_t i) {
+    return i < std::size(detail::variants) ? detail::variants[i].name : nullptr;
+}
+
+}  // namespace sim

@@ -32,4 +32,7 @@ struct parts {
     part kind[address_count] = {};  // what was last fitted at each address
 };
 
+// The part a command names (part::none for "none"); false for a name no part has.
+bool part_named(const char* name, part& p);
+
 }  // namespace sim::detail

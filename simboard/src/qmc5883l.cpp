@@ -38,9 +38,7 @@ constexpr unsigned all_data = 0x3FU;
 }  // namespace
 
 void qmc5883l_model::reset() {
-    for (auto& r : regs_) {
-        r = 0x00;
-    }
+    clear_registers();
     regs_[CHIP_ID] = CHIP_ID_VALUE;
     continuous_from_ = 0;
     next_sample_ = 1;
@@ -63,29 +61,34 @@ void qmc5883l_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
     next_sample_ = due + 1;
 }
 
+bool qst_sample(scene& world, int gain, int full_scale, bool at_saturation, std::uint8_t* out) {
+    const vec3 f = world.standalone_field_ut();
+    const double field_ut[3] = {f.x, f.y, f.z};
+    bool over = false;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double ut = field_ut[i] + world.noise_ut();
+        const long c = std::lround(ut / ut_per_gauss * static_cast<double>(gain));
+        over = over ||
+               (at_saturation ? c < data_min || c > data_max : c < -full_scale || c > full_scale);
+        const long clamped = c < data_min ? data_min : (c > data_max ? data_max : c);
+        put_le16(out + 2 * i, static_cast<int>(clamped));
+    }
+    return over;
+}
+
 void qmc5883l_model::measure(scene& world, bool skipped) {
     const bool unread = (regs_[STATUS] & STATUS_DRDY) != 0;
     const auto rng = (regs_[CONTROL1] & CONTROL1_RNG_MASK) >> CONTROL1_RNG_SHIFT;
     const int gain = counts_per_gauss[rng == 0 ? 0 : 1];  // reserved values: 8 G
-    const vec3 f = world.standalone_field_ut();
-    const double field_ut[3] = {f.x, f.y, f.z};
-    bool over = false;
-    for (int i = 0; i < 3; ++i) {
-        const double ut = field_ut[i] + world.noise_ut();
-        const long c = std::lround(ut / ut_per_gauss * static_cast<double>(gain));
-        over = over || (overflow_at_saturation_ ? c < data_min || c > data_max
-                                                : c < -full_scale_counts || c > full_scale_counts);
-        const long clamped = c < data_min ? data_min : (c > data_max ? data_max : c);
-        put_le16(&regs_[XOUT_L + 2 * i], static_cast<int>(clamped));
-    }
+    const bool over =
+        qst_sample(world, gain, full_scale_counts, overflow_at_saturation_, &regs_[XOUT_L]);
     put_le16(&regs_[TOUT_L], temperature_);
     regs_[STATUS] = static_cast<std::uint8_t>(STATUS_DRDY | (over ? STATUS_OVL : 0U) |
                                               (unread || skipped ? STATUS_DOR : 0U));
     data_read_mask_ = 0;
 }
 
-int qmc5883l_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int qmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     if (reg >= register_count) {
         return 0x00;
     }
@@ -121,10 +124,6 @@ bool qmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
             break;
     }
     return true;
-}
-
-int qmc5883l_model::peek(std::uint8_t reg) const {
-    return reg < register_count ? regs_[reg] : -1;
 }
 
 std::uint8_t qmc5883l_model::next_register(std::uint8_t reg) const {

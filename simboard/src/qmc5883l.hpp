@@ -52,7 +52,13 @@ inline constexpr int data_max = 32767;
 inline constexpr std::int16_t default_temperature_counts = 2500;  // 25 C at 100 counts per C
 }  // namespace qmc5883l
 
-class qmc5883l_model final : public device {
+// One sample of the stand-alone field, noise included, as both QST parts lay it: X, Y, Z at gain
+// counts per gauss, 16-bit two's complement LSB first from out on, saturating at the 16-bit limits.
+// True when an axis is out of range: beyond full_scale counts, or with at_saturation only where
+// the output saturates.
+bool qst_sample(scene& world, int gain, int full_scale, bool at_saturation, std::uint8_t* out);
+
+class qmc5883l_model final : public register_map<qmc5883l::register_count> {
   public:
     qmc5883l_model() { reset(); }
 
@@ -60,7 +66,6 @@ class qmc5883l_model final : public device {
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
-    int peek(std::uint8_t reg) const override;
     std::uint8_t next_register(std::uint8_t reg) const override;
 
     // True: DRDY and DOR clear only once all six data registers have been read since the sample.
@@ -72,7 +77,6 @@ class qmc5883l_model final : public device {
   private:
     void measure(scene& world, bool skipped);
 
-    std::uint8_t regs_[qmc5883l::register_count] = {};
     std::int64_t continuous_from_ = 0;  // time of the control 1 write that started sampling
     std::int64_t next_sample_ = 1;      // index of the next sample on the 1/ODR grid
     unsigned data_read_mask_ = 0;       // data registers read since the newest sample

@@ -24,16 +24,14 @@
 //   0x00 and ignore writes. The pointer counts on past 0BH through them and wraps from FFH to 00H.
 #include "qmc5883p.hpp"
 
-#include <cmath>
+#include "qmc5883l.hpp"
 
 namespace sim::detail {
 
 using namespace qmc5883p;
 
 void qmc5883p_model::reset() {
-    for (auto& r : regs_) {
-        r = 0x00;
-    }
+    clear_registers();
     regs_[CHIP_ID] = CHIP_ID_VALUE;
     mode_from_ = 0;
     next_sample_ = 1;
@@ -68,23 +66,13 @@ void qmc5883p_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
 
 void qmc5883p_model::measure(scene& world) {
     const int gain = counts_per_gauss[(regs_[CONTROL2] & CONTROL2_RNG_MASK) >> CONTROL2_RNG_SHIFT];
-    const vec3 f = world.standalone_field_ut();
-    const double field_ut[3] = {f.x, f.y, f.z};
-    bool over = false;
-    for (int i = 0; i < 3; ++i) {
-        const double ut = field_ut[i] + world.noise_ut();
-        const long c = std::lround(ut / ut_per_gauss * static_cast<double>(gain));
-        over = over || (overflow_at_saturation_ ? c < data_min || c > data_max
-                                                : c < -full_scale_counts || c > full_scale_counts);
-        const long clamped = c < data_min ? data_min : (c > data_max ? data_max : c);
-        put_le16(&regs_[XOUT_L + 2 * i], static_cast<int>(clamped));
-    }
+    const bool over =
+        qst_sample(world, gain, full_scale_counts, overflow_at_saturation_, &regs_[XOUT_L]);
     regs_[STATUS] =
         static_cast<std::uint8_t>(regs_[STATUS] | STATUS_DRDY | (over ? STATUS_OVFL : 0U));
 }
 
-int qmc5883p_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int qmc5883p_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     if (reg >= register_count) {
         return 0x00;
     }
@@ -109,10 +97,6 @@ bool qmc5883p_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
         }
     }
     return true;
-}
-
-int qmc5883p_model::peek(std::uint8_t reg) const {
-    return reg < register_count ? regs_[reg] : -1;
 }
 
 }  // namespace sim::detail

@@ -45,12 +45,9 @@ inline constexpr std::int64_t period_ns[4] = {100'000'000, 20'000'000, 10'000'00
 // RNG = 0..3: 30, 12, 8, 2 G.
 inline constexpr int counts_per_gauss[4] = {1000, 2500, 3750, 15000};
 inline constexpr int full_scale_counts = 30000;  // the same in every range
-inline constexpr double ut_per_gauss = 100.0;
-inline constexpr int data_min = -32768;
-inline constexpr int data_max = 32767;
 }  // namespace qmc5883p
 
-class qmc5883p_model final : public device {
+class qmc5883p_model final : public register_map<qmc5883p::register_count> {
   public:
     qmc5883p_model() { reset(); }
 
@@ -58,7 +55,6 @@ class qmc5883p_model final : public device {
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
-    int peek(std::uint8_t reg) const override;
     // The base rule: the pointer counts on past 0BH through unmapped registers, FFH wraps to 00H.
 
     // True: reading any data register clears DRDY and OVFL, not reading the status register.
@@ -73,7 +69,6 @@ class qmc5883p_model final : public device {
     void measure(scene& world);
     std::int64_t odr_period() const;
 
-    std::uint8_t regs_[qmc5883p::register_count] = {};
     std::int64_t mode_from_ = 0;    // time of the control 1 write that set the mode
     std::int64_t next_sample_ = 1;  // index of the next sample on the grid
     bool clear_on_data_ = false;

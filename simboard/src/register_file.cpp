@@ -15,8 +15,9 @@ namespace sim::detail {
 
 register_file_model::register_file_model(const std::uint8_t* contents, std::size_t count,
                                          bool writable, std::size_t read_only_from)
-    : contents_(contents),
-      count_(count < capacity ? count : capacity),
+    : register_map(count),
+      contents_(contents),
+      count_(count < register_file_capacity ? count : register_file_capacity),
       writable_(writable),
       read_only_from_(read_only_from) {
     reset();
@@ -28,27 +29,15 @@ void register_file_model::reset() {
     }
 }
 
-void register_file_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
-    (void)now_ns;
-    (void)world;
-    (void)stalled;
-}
-
-int register_file_model::read(std::uint8_t reg, std::int64_t now_ns) {
-    (void)now_ns;
+int register_file_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
     return reg < count_ ? regs_[reg] : 0x00;
 }
 
-bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
-    (void)now_ns;
+bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t /*now_ns*/) {
     if (writable_ && reg < count_ && reg < read_only_from_) {
         regs_[reg] = value;
     }
     return true;
-}
-
-int register_file_model::peek(std::uint8_t reg) const {
-    return reg < count_ ? regs_[reg] : -1;
 }
 
 std::uint8_t register_file_model::next_register(std::uint8_t reg) const {

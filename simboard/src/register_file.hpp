@@ -31,7 +31,9 @@ inline constexpr std::uint8_t power_on[] = {0x00, 0x00, 0x00, 0x01, 0x01, 0x01, 
                                             0x1C, 0x88, 0x00, 0x19, 0x00};
 }  // namespace ds3231
 
-class register_file_model final : public device {
+inline constexpr std::size_t register_file_capacity = 32;
+
+class register_file_model final : public register_map<register_file_capacity> {
   public:
     // contents: power-on bytes from 00H on. writable: whether writes land (they are always
     // acknowledged). read_only_from: first register that ignores writes.
@@ -39,20 +41,16 @@ class register_file_model final : public device {
                         std::size_t read_only_from);
 
     void reset() override;
-    void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
-    int peek(std::uint8_t reg) const override;
     // The pointer wraps from the last register to 00H.
     std::uint8_t next_register(std::uint8_t reg) const override;
 
   private:
-    static constexpr std::size_t capacity = 32;
     const std::uint8_t* contents_;
     std::size_t count_;
     bool writable_;
     std::size_t read_only_from_;
-    std::uint8_t regs_[capacity] = {};
 };
 
 }  // namespace sim::detail

@@ -3,7 +3,17 @@
 
 #include <cmath>
 
+#ifndef SIMBOARD_BYPASS_HARD_IRON
+#define SIMBOARD_BYPASS_HARD_IRON 0, 0, 0
+#endif
+#ifndef SIMBOARD_STANDALONE_HARD_IRON
+#define SIMBOARD_STANDALONE_HARD_IRON 0, 0, 0
+#endif
+
 namespace sim::detail {
+
+const vec3 scene::bypass_hard_iron_ut{SIMBOARD_BYPASS_HARD_IRON};
+const int scene::standalone_hard_iron[3] = {SIMBOARD_STANDALONE_HARD_IRON};
 
 namespace {
 constexpr std::uint64_t pcg_multiplier = 6364136223846793005ULL;

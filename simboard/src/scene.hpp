@@ -4,12 +4,6 @@
 
 #include <cstdint>
 
-// The modules' default offsets, from the build: the scene's hard iron sits where they centre it.
-#if !defined(COMPASS_BYPASSMAG_OFFSET_X) || !defined(COMPASS_BYPASSMAG_OFFSET_Y) || \
-    !defined(COMPASS_DIRECTMAG_OFFSET_X) || !defined(COMPASS_DIRECTMAG_OFFSET_Y)
-#error "the simulated board needs COMPASS_OFFSET_DEFINITIONS from the build"
-#endif
-
 namespace sim::detail {
 
 struct vec3 {
@@ -61,9 +55,12 @@ struct scene {
     double yaw_deg = 0.0;
     double horizontal_ut = 25.0;  // toward magnetic north
     double down_ut = 40.0;        // vertical component, down positive
-    // Hard-iron offsets that centre both modules' calibrated axes on the default scene.
-    vec3 bypass_offset_ut{COMPASS_BYPASSMAG_OFFSET_X, COMPASS_BYPASSMAG_OFFSET_Y, 0.0};
-    int standalone_offset[3] = {COMPASS_DIRECTMAG_OFFSET_X, COMPASS_DIRECTMAG_OFFSET_Y, 0};
+    // The board's hard iron, as the build sets it (SIMBOARD_*_HARD_IRON); none by default.
+    static const vec3 bypass_hard_iron_ut;
+    static const int standalone_hard_iron[3];
+    vec3 bypass_offset_ut = bypass_hard_iron_ut;
+    int standalone_offset[3] = {standalone_hard_iron[0], standalone_hard_iron[1],
+                                standalone_hard_iron[2]};
     double sigma_ut = 0.0;
     gaussian noise{1};
 

@@ -1,23 +1,21 @@
 # shellcheck shell=bash
 # The guest's root: the kit built for armhf on the i2c-dev backend and packaged as a user gets it,
 # its packages unpacked, the test's hosts built against their pkg-config files, the bridge's daemon
-# (the simulated board's models, static), the scenes, busybox, the kernel modules and the C library
-# they all need; packed as $guest/initramfs.cpio.
+# (the simulated board's models, static, from the kit's build), the scenes, busybox, the kernel
+# modules and the C library they all need; packed as $guest/initramfs.cpio.
 
 build_kit() {
     echo "=== building the kit for armhf (COMPASS_BUS=i2cdev) and its Debian packages"
+    kit_bus=1 # the /dev/i2c-N the kit is built for; the guest makes it whichever adapter a scene uses
     quiet "configuring the kit" cmake -S . -B "$bdir" --toolchain cmake/armhf.cmake -DCOMPASS_BUS=i2cdev \
-        -DKIT_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=MinSizeRel
+        -DCOMPASS_I2C_BUS=$kit_bus -DKIT_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=MinSizeRel
     quiet "building the kit" cmake --build "$bdir" -j2
     rm -rf "$bdir/packages"
     quiet "packaging the kit" cpack -G DEB --config "$bdir/CPackConfig.cmake"
     mapfile -t debs < <(find "$bdir/packages" -maxdepth 1 -name '*.deb' | sort)
     [ ${#debs[@]} -gt 0 ] || die "cpack made no .deb in $bdir/packages"
-    kit_bus=$(sed -n 's/^COMPASS_I2C_BUS:[A-Z]*=//p' "$bdir/CMakeCache.txt")
-    [ -n "$kit_bus" ] || die "no COMPASS_I2C_BUS in $bdir/CMakeCache.txt"
-    # The bridge's module is one of build_kmods'; its daemon runs the board's models with the
-    # hard iron where this build's offsets centre it.
-    quiet "building bridged" tests/board/bridge/build.sh "$bdir/bridge" "$bdir/CMakeCache.txt"
+    # The bridge's module is one of build_kmods'; its daemon, simboard/bridge/bridged, is built with
+    # the kit, the board's hard iron where this build's offsets centre it.
 }
 
 # Test hosts, built against the installed kit through its pkg-config files as shipped: their paths
@@ -90,7 +88,7 @@ make_guest() {
     for d in "${debs[@]}"; do dpkg-deb -x "$d" "$groot"; done
     build_host directmag
     build_host bypassmag
-    put "$bdir/examples/echo_server/echo_server" "$bdir/bridge/bridged" tests/board/turns.txt \
+    put "$bdir/examples/echo_server/echo_server" "$bdir/simboard/bridge/bridged" tests/board/turns.txt \
         tests/board/live.txt tests/compass/sequences.txt /opt/board
     put tests/board/scenes/*.guest.sh /opt/board/scenes
     echo "KIT_BUS=$kit_bus" >"$groot/opt/board/env"

@@ -1,15 +1,18 @@
-// Fuzz target: the simulated board driven by arbitrary sequences of the four bus calls and
-// back-door settings (every fault of the fault table among them), message-level transfers and
-// named scenes. Each step is an opcode byte and its argument bytes; the calls' results stay
-// within what the bus header promises, the clock never runs backwards between resets, the log
+// Fuzz target: the simulated board driven by arbitrary sequences of the four bus calls and the
+// board's command table (every setting, fault and scene, as text lines), message-level transfers
+// and raw command lines. Each step is an opcode byte and its argument bytes; the calls' results
+// stay within what the bus header promises, the clock never runs backwards between resets, the log
 // stays within its capacity and records each logged call with the result it returned.
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "i2cbus/bus.h"
 #include "sim/board.hpp"
-#include "sim/faults.hpp"
 
 namespace {
 
@@ -23,15 +26,6 @@ void check(bool ok) {
 // (mostly) or anything.
 using args = const std::uint8_t*;
 
-// Every part a board can carry (part::none to the last) and every named scene.
-constexpr unsigned part_count = static_cast<unsigned>(sim::part::qmc5883p) + 1U;
-unsigned scene_count() {
-    unsigned n = 0;
-    while (sim::scene_name(n) != nullptr) {
-        ++n;
-    }
-    return n;
-}
 int s16(args a) {
     return static_cast<std::int16_t>(a[0] << 8 | a[1]);
 }
@@ -49,63 +43,60 @@ int handle(std::uint8_t b) {
     return handle_count > 0 && b < 224 ? handles[b % handle_count] : b - 224 - 4;
 }
 
-// Back-door settings: argument bytes and what they do. New settings go at the end.
-struct setting {
-    std::size_t arg_bytes;
-    void (*apply)(args a);
-};
-constexpr setting settings[] = {
-    {0, [](args) { sim::board().reset(); }},
-    {2, [](args a) { sim::board().yaw(s16(a) / 64.0); }},
-    {4, [](args a) { sim::board().field(s16(a) / 16.0, s16(a + 2) / 16.0); }},
-    {6,
-     [](args a) { sim::board().bypass_offset(s16(a) / 8.0, s16(a + 2) / 8.0, s16(a + 4) / 8.0); }},
-    {6, [](args a) { sim::board().standalone_offset(s16(a), s16(a + 2), s16(a + 4)); }},
-    {2, [](args a) { sim::board().noise(a[0] / 16.0, a[1]); }},
-    {2, [](args a) { sim::board().conversion_time_us((a[0] << 8 | a[1]) - 1000); }},
-    {1, [](args a) { sim::board().logging(a[0] & 1); }},
-    {0, [](args) { sim::board().clear_log(); }},
-    {2, [](args a) { check(sim::board().peek(addr(a[0]), a[1]) >= -1); }},
-    {3, [](args a) { sim::board().asa(a[0], a[1], a[2]); }},
-    {2, [](args a) { sim::board().motion_reset_time_us((a[0] << 8 | a[1]) * 4); }},
-    {2, [](args a) { sim::board().first_sample_us((a[0] << 8 | a[1]) - 1000); }},
-    {1, [](args a) { sim::board().handle_base(a[0]); }},
-    {2,
-     [](args a) {
-         sim::board().fit(addr(a[0]), static_cast<sim::part>(a[1] % part_count), addr(a[1]));
-     }},
-    {1, [](args a) { (void)sim::apply_scene(sim::scene_name(a[0] % scene_count())); }},
-    {2,
-     [](args a) { sim::board().advance_to_ns(sim::board().now_ns() + (a[0] << 8 | a[1]) * 1000); }},
-    {4,
-     [](args a) {
-         // [write a[1] bytes][read a[2] bytes] or one of them, the bytes from a[3] on.
-         std::uint8_t out[8] = {a[3], a[3], a[3], a[3], a[3], a[3], a[3], a[3]};
-         std::uint8_t in[8] = {};
-         sim::message msgs[] = {{false, out, a[1] % 9U}, {true, in, a[2] % 9U}};
-         const std::size_t first = (a[2] & 0x80) != 0 ? 1 : 0;
-         const std::size_t n = (a[1] & 0x80) != 0 ? 1 : 2 - first;
-         const int r = sim::board().i2c_transfer(addr(a[0]), msgs + first, n);
-         check(r == static_cast<int>(n) || (r < 0 && r >= -4095));
-     }},
-// Every fault of the table, with arguments of its shape.
-#define FUZZ_flag(name) {1, [](args a) { sim::board().name(a[0] & 1); }},
-#define FUZZ_per_address(name) {2, [](args a) { sim::board().name(addr(a[0]), a[1] & 1); }},
-#define FUZZ_per_register(name) {3, [](args a) { sim::board().name(addr(a[0]), a[1], a[2] & 1); }},
-#define FUZZ_countdown(name) {1, [](args a) { sim::board().name(a[0] % 8); }},
-#define FUZZ_register_value(name)                                   \
-    {3, [](args a) { sim::board().name(addr(a[0]), a[1], a[2]); }}, \
-        {2, [](args a) { sim::board().un##name(addr(a[0]), a[1]); }},
-#define FUZZ_FAULT(name, shape) FUZZ_##shape(name)
-    SIM_FAULTS(FUZZ_FAULT)
-#undef FUZZ_FAULT
-};
-constexpr std::size_t setting_count = sizeof settings / sizeof settings[0];
-constexpr std::size_t scene_setting = 15;  // apply_scene resets the board
+// One command of the board's table as a line, its arguments drawn from the bytes at a (two for a
+// number, one otherwise; an optional one is left out, with those after it, on a byte from 0xC0).
+// Returns the bytes used, 0 when there are too few.
+std::size_t command_line(const sim::command_shape& c, args a, std::size_t left, char* line) {
+    std::size_t used = 0;
+    int len = std::snprintf(line, 32, "%s", c.name);
+    for (const char* k = c.args; *k != '\0'; ++k) {
+        const int kind = std::tolower(*k);
+        const std::size_t width = kind == 'x' || kind == 'i' ? 2 : 1;
+        if (left - used < width + (kind != *k ? 1 : 0)) {
+            return 0;
+        }
+        if (kind != *k && a[used++] >= 0xC0) {
+            break;
+        }
+        const args v = a + used;
+        used += width;
+        const char* (*list)(std::size_t) = kind == 's' ? sim::scene_name : sim::part_name;
+        std::size_t names = 0;  // the list's length; one past the last is default, none
+        while (list(names) != nullptr) {
+            ++names;
+        }
+        const char* name = list(v[0] % (names + 1));
+        char* at = line + len;
+        len += kind == 'x'   ? std::snprintf(at, 32, " %.4f", s16(v) / 16.0)
+               : kind == 'i' ? std::snprintf(at, 32, " %d", s16(v) * 4)
+               : kind == 'a' ? std::snprintf(at, 32, " 0x%x", addr(v[0]))
+               : kind == 'f' ? std::snprintf(at, 32, " %d", v[0] & 1)
+               : kind == 'n' ? std::snprintf(at, 32, " %d", v[0] % 8)
+               : kind == 's' ? std::snprintf(at, 32, " %s", name != nullptr ? name : "default")
+               : kind == 'p' ? std::snprintf(at, 32, " %s", name != nullptr ? name : "none")
+                             : std::snprintf(at, 32, " %d", v[0]);  // register, value
+    }
+    return used;
+}
 
-// The four calls; opcodes below 4 pick one of them, the rest a setting.
-enum call : std::uint8_t { call_setup, call_read, call_write, call_delay, call_count };
-constexpr std::size_t call_arg_bytes[call_count] = {1, 2, 3, 2};
+// Runs a line on the board; a fresh board starts the bookkeeping again.
+sim::outcome run(const char* line, std::int64_t& last_ns) {
+    char reply[64];
+    const sim::outcome done = sim::command(line, reply, sizeof reply);
+    int peeked = 0;
+    check(reply[0] == '\0' ||
+          (std::sscanf(reply, "peek %*x %*x %d", &peeked) == 1 && peeked >= -1));
+    if (done == sim::outcome::fresh) {
+        handle_count = 0;
+        last_ns = 0;
+    }
+    return done;
+}
+
+// The four calls and the steps the command table does not have (the clock moved on by up to 65 ms,
+// a message-level transfer, up to 31 bytes as a command line); opcodes past them pick a command.
+enum step { call_setup, call_read, call_write, call_delay, advance, transfer, raw, step_count };
+constexpr std::size_t step_arg_bytes[step_count] = {1, 2, 3, 2, 2, 4, 1};
 
 // Checks the newest log entry against the call just made, when it was recorded.
 void check_logged(std::size_t before, sim::op kind, int result) {
@@ -119,14 +110,17 @@ void check_logged(std::size_t before, sim::op kind, int result) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static unsigned command_count = 0;
+    while (sim::command_at(command_count) != nullptr) {
+        ++command_count;
+    }
     sim::board().reset();
     handle_count = 0;
     std::int64_t last_ns = 0;
     for (std::size_t at = 0; at < size;) {
-        const std::uint8_t opcode = data[at++];
-        const std::size_t choice = opcode % (call_count + setting_count);
-        const std::size_t need =
-            choice < call_count ? call_arg_bytes[choice] : settings[choice - call_count].arg_bytes;
+        const std::size_t choice = data[at++] % (step_count + command_count);
+        char line[128];
+        const std::size_t need = choice < step_count ? step_arg_bytes[choice] : 0;
         if (size - at < need) {
             break;
         }
@@ -162,14 +156,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 check_logged(before, sim::op::delay, 0);
                 break;
             }
-            default:
-                settings[choice - call_count].apply(a);
-                if (choice == call_count ||
-                    choice == call_count + scene_setting) {  // a fresh board
-                    handle_count = 0;
-                    last_ns = 0;
-                }
+            case advance:
+                sim::board().advance_to_ns(sim::board().now_ns() + (a[0] << 8 | a[1]) * 1000);
                 break;
+            case transfer: {
+                // [write a[1] bytes][read a[2] bytes] or one of them, the bytes from a[3] on.
+                std::uint8_t out[8] = {a[3], a[3], a[3], a[3], a[3], a[3], a[3], a[3]};
+                std::uint8_t in[8] = {};
+                sim::message msgs[] = {{false, out, a[1] % 9U}, {true, in, a[2] % 9U}};
+                const std::size_t first = (a[2] & 0x80) != 0 ? 1 : 0;
+                const std::size_t n = (a[1] & 0x80) != 0 ? 1 : 2 - first;
+                const int r = sim::board().i2c_transfer(addr(a[0]), msgs + first, n);
+                check(r == static_cast<int>(n) || (r < 0 && r >= -4095));
+                break;
+            }
+            case raw: {
+                const std::size_t n = std::min<std::size_t>(a[0] % 32U, size - at);
+                std::memcpy(line, data + at, n);
+                line[n] = '\0';
+                at += n;
+                (void)run(line, last_ns);
+                break;
+            }
+            default: {  // a command of the table: a line of its own shape is taken
+                const sim::command_shape& c = *sim::command_at(choice - step_count);
+                const std::size_t used = command_line(c, a, size - at, line);
+                const bool enough = used > 0 || c.args[0] == '\0';
+                at = enough ? at + used : size;
+                check(!enough || run(line, last_ns) != sim::outcome::refused);
+                break;
+            }
         }
         check(sim::board().now_ns() >= last_ns);
         last_ns = sim::board().now_ns();

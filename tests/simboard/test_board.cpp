@@ -1,4 +1,5 @@
 // The bus calls of the simulated board: handles, bus cost on the clock, faults, and the log.
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -28,6 +29,8 @@ TEST_F(board_test, SetupGivesNewHandlesFromTheBaseWhetherOrNotADeviceAnswers) {
     EXPECT_EQ(sim::board().now_ns(), 2 * sim::nack_addr_ns + 2 * sim::read_reg_ns);
     sim::board().reset();  // back to a fresh process's first descriptor
     EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), 3);
+    sim::board().handle_base(INT_MAX);  // the last of all 1024 handles is the highest there is
+    EXPECT_EQ(wiringPiI2CSetup(sim::standalone_mag_addr), INT_MAX - 1023);
 }
 
 TEST_F(board_test, SetupFailsWithoutABusForAClaimedAddressOrOneThatIsNotSevenBit) {
@@ -69,8 +72,8 @@ TEST_F(board_test, AbsentDeviceOrNackedRegisterFailsAtThatByteAndTheDeviceSeesNo
         SCOPED_TRACE(absent ? "absent" : "register 0x02 refused");
         auto& b = sim::board().reset();
         const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
-        absent ? b.absent(sim::standalone_mag_addr)
-               : b.nack_register(sim::standalone_mag_addr, 0x02);
+        // Set and cleared as a control channel does, by the board's commands.
+        EXPECT_EQ(sim::command(absent ? "absent 0x1e" : "nack_register 30 2"), sim::outcome::done);
         EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), -1);
         EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x02), -1);
         EXPECT_EQ(b.now_ns(), 2 * (absent ? sim::nack_addr_ns : sim::nack_reg_ns));
@@ -78,8 +81,8 @@ TEST_F(board_test, AbsentDeviceOrNackedRegisterFailsAtThatByteAndTheDeviceSeesNo
         EXPECT_EQ(wiringPiI2CReadReg8(fd, 0x0A), absent ? -1 : 'H');
         // The same register on another device is unaffected.
         EXPECT_EQ(wiringPiI2CReadReg8(wiringPiI2CSetup(sim::motion_sensor_addr), 0x02), 0x00);
-        absent ? b.absent(sim::standalone_mag_addr, false)
-               : b.nack_register(sim::standalone_mag_addr, 0x02, false);
+        EXPECT_EQ(sim::command(absent ? "absent 0x1E 0" : "nack_register 0x1e 0x02 0"),
+                  sim::outcome::done);
         EXPECT_EQ(wiringPiI2CWriteReg8(fd, 0x02, 0x00), 0);
     }
 }
@@ -178,10 +181,20 @@ TEST_F(board_test, ResetReturnsToPowerOnAndPeekingChangesNothing) {
     const int fd = wiringPiI2CSetup(sim::standalone_mag_addr);
     (void)wiringPiI2CWriteReg8(fd, 0x01, 0xE0);
     b.yaw(90).bus_missing().absent(0x1E).force(0x1E, 0x0A, 0).nack_transfer(1);
-    b.logging(false).reset();
+    // A command line that is not whole and sound is refused and changes nothing.
+    for (const char* bad :
+         {"yaw", "yaw 1 2", "yaw nan", "yaw 1e999", "absent 0x1g", "absent 30 0 1",
+          "nack_transfer -1", "scene no-such-board", "fit 30 no-such-part", "jaw 1"}) {
+        EXPECT_EQ(sim::command(bad), sim::outcome::refused) << bad;
+    }
+    EXPECT_EQ(b.yaw(), 90.0);
+    b.logging(false);
+    EXPECT_EQ(sim::command("reset"), sim::outcome::fresh);
     EXPECT_EQ(b.peek(0x1E, 0x01), 0x20);
     EXPECT_EQ(b.peek(0x0C, 0x00), 0x48);  // visible to the test even while the bus cannot reach it
-    EXPECT_EQ(b.peek(0x50, 0x00), -1);
+    char reply[32];
+    EXPECT_EQ(sim::command(" peek\t0x50  0 ", reply, sizeof reply), sim::outcome::done);
+    EXPECT_STREQ(reply, "peek 50 00 -1");
     EXPECT_EQ(b.peek(0x1E, -1), -1);
     EXPECT_EQ(b.peek(0x1E, 256), -1);
     EXPECT_EQ(b.now_ns(), 0);

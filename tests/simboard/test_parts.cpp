@@ -199,36 +199,38 @@ TEST_F(board_test, Ak8963MeasuresAtTheChosenWidthAndFlagsOverflowAndWidth) {
     EXPECT_EQ(wiringPiI2CReadReg8(mag, ST1), 0x00);
 }
 
+// What each named board shows of its parts.
+const struct {
+    const char* name;
+    int mpu_errno;   // of setup at 0x68
+    int behind_wia;  // at 0x0C with the bypass on; -1 none
+    int ak_st1;      // after a single measurement; -1 none
+    int ak_st2;
+    int hmc_ident;  // 0x1E register 0x0A; -1 none
+    int hmc_x;      // X after a single measurement (MR 0x01), within the noise
+    int qmc_addr;   // where a QMC answers its chip ID, with it; -1 none
+    int qmc_id;
+} named_boards[] = {
+    {"sound", 0, 0x48, 0x01, 0x00, 'H', 277, -1, 0},
+    {"no-bus", ENOENT, -1, -1, 0, -1, 0, -1, 0},
+    {"no-permission", EACCES, -1, -1, 0, -1, 0, -1, 0},
+    {"kernel-device", EBUSY, -1, -1, 0, 'H', 277, -1, 0},
+    {"no-magnetometer", 0, -1, -1, 0, -1, 0, -1, 0},
+    {"mpu9250", 0, 0x48, 0x01, 0x00, 'H', 277, -1, 0},
+    {"qmc5883l", 0, -1, -1, 0, -1, 0, 0x0D, 0xFF},
+    {"qmc5883p", 0, -1, -1, 0, -1, 0, 0x2C, 0x80},
+    {"never-measures", 0, 0x48, 0x00, 0x00, 'H', 0, -1, 0},
+    {"magnet", 0, 0x48, 0x01, 0x08, 'H', -4096, -1, 0},
+};
+
 TEST(scenes, EachNamedBoardShowsItsParts) {
-    const struct {
-        const char* name;
-        int mpu_errno;   // of setup at 0x68
-        int behind_wia;  // at 0x0C with the bypass on; -1 none
-        int ak_st1;      // after a single measurement; -1 none
-        int ak_st2;
-        int hmc_ident;  // 0x1E register 0x0A; -1 none
-        int hmc_x;      // X after a single measurement (MR 0x01), within the noise
-        int qmc_addr;   // where a QMC answers its chip ID, with it; -1 none
-        int qmc_id;
-    } cases[] = {
-        {"sound", 0, 0x48, 0x01, 0x00, 'H', 277, -1, 0},
-        {"no-bus", ENOENT, -1, -1, 0, -1, 0, -1, 0},
-        {"no-permission", EACCES, -1, -1, 0, -1, 0, -1, 0},
-        {"kernel-device", EBUSY, -1, -1, 0, 'H', 277, -1, 0},
-        {"no-magnetometer", 0, -1, -1, 0, -1, 0, -1, 0},
-        {"mpu9250", 0, 0x48, 0x01, 0x00, 'H', 277, -1, 0},
-        {"qmc5883l", 0, -1, -1, 0, -1, 0, 0x0D, 0xFF},
-        {"qmc5883p", 0, -1, -1, 0, -1, 0, 0x2C, 0x80},
-        {"never-measures", 0, 0x48, 0x00, 0x00, 'H', 0, -1, 0},
-        {"magnet", 0, 0x48, 0x01, 0x08, 'H', -4096, -1, 0},
-    };
     std::size_t listed = 0;
     while (sim::scene_name(listed) != nullptr) {
-        EXPECT_STREQ(sim::scene_name(listed), cases[listed].name);
+        EXPECT_STREQ(sim::scene_name(listed), named_boards[listed].name);
         ++listed;
     }
-    EXPECT_EQ(listed, std::size(cases));
-    for (const auto& c : cases) {
+    EXPECT_EQ(listed, std::size(named_boards));
+    for (const auto& c : named_boards) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(sim::apply_scene(c.name));
         errno = 0;

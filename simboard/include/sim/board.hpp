@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/faults.hpp"
-
 // The sim interface is exported from the shared variant of the library, which hides everything
 // else.
 #if defined(__GNUC__)
@@ -128,20 +126,26 @@ class SIM_API board_t {
     // write; negative for two output periods (the default).
     board_t& first_sample_us(std::int64_t us);
 
-    // --- Faults (declared in faults.hpp) -------------------------------------------------
-    // stall_conversion stops the single (and self-test) measurements of both magnetometers and
-    // the stand-alone one's continuous samples. Off again: pending single measurements complete
-    // at the next bus call, continuous samples resume on their grid.
-#define SIM_FAULT_SETTER_flag(name) board_t& name(bool on = true);
-#define SIM_FAULT_SETTER_per_address(name) board_t& name(int addr, bool on = true);
-#define SIM_FAULT_SETTER_per_register(name) board_t& name(int addr, int reg, bool on = true);
-#define SIM_FAULT_SETTER_countdown(name) board_t& name(std::size_t n);
-#define SIM_FAULT_SETTER_register_value(name)    \
-    board_t& name(int addr, int reg, int value); \
-    board_t& un##name(int addr, int reg);
-#define SIM_FAULT_SETTER(name, shape) SIM_FAULT_SETTER_##shape(name)
-    SIM_FAULTS(SIM_FAULT_SETTER)
-#undef SIM_FAULT_SETTER
+    // --- Faults: each is off after reset(); out-of-range addresses and registers are ignored ---
+    // Setup fails with ENOENT: there is no /dev/i2c-N.
+    board_t& bus_missing(bool on = true);
+    // Setup fails with EACCES: the bus device is not ours.
+    board_t& no_permission(bool on = true);
+    // Setup of addr fails with EBUSY: a kernel driver holds it.
+    board_t& kernel_driver(int addr, bool on = true);
+    // Nothing acknowledges addr: ENXIO.
+    board_t& absent(int addr, bool on = true);
+    // addr refuses reg as register or write target.
+    board_t& nack_register(int addr, int reg, bool on = true);
+    // The n-th transfer from now gets no ACK (1 = the next); 0 cancels.
+    board_t& nack_transfer(std::size_t n);
+    // Stops the single (and self-test) measurements of both magnetometers and the stand-alone
+    // one's continuous samples. Off again: pending single measurements complete at the next bus
+    // call, continuous samples resume on their grid.
+    board_t& stall_conversion(bool on = true);
+    // Reads of reg at addr return value, whatever the model; unforce ends it.
+    board_t& force(int addr, int reg, int value);
+    board_t& unforce(int addr, int reg);
 
     // --- Observation -----------------------------------------------------------------------
     std::int64_t now_ns() const;
@@ -171,12 +175,33 @@ class SIM_API board_t {
     // Bus transfers (reads and writes that reached the bus) since reset(), logged or not.
     std::size_t transfers() const;
     // Number of the next handle setup hands out (3 after reset(), like a fresh process's first
-    // file descriptor); handles count up from it.
+    // file descriptor); handles count up from it. Kept from 0 to where the last handle is INT_MAX.
     board_t& handle_base(int fd);
 };
 
 // The board the four bus calls talk to.
 SIM_API board_t& board();
+
+// --- The back door as text, for a control channel or a fuzzer ----------------------------------
+// What a command did: refused (unknown name, wrong arguments), done, or done on a fresh board
+// (reset, scene), whose clock starts again at 0.
+enum class outcome : std::uint8_t { refused, done, fresh };
+// Runs one line "NAME ARG...": a setter, fault or peek of board_t by its name (yaw 90, absent 0x1e,
+// nack_register 0x0c 3 1, fit 0x1e qmc5883l, peek 0x1e 10), reset, or scene NAME (a named scene;
+// "default" is the board as reset() leaves it). Numbers in C notation. A query writes its answer
+// to reply. A blank line is done.
+SIM_API outcome command(const char* line, char* reply = nullptr, std::size_t size = 0);
+// A command's name and its arguments, one letter each, upper case where it may be left out (a
+// trailing on/off left out is on): a address, r register, v byte value, f 0 or 1, n count,
+// i integer, x number, s scene name or default, p part name or none.
+struct command_shape {
+    const char* name;
+    const char* args;
+};
+// The i-th command, nullptr past the last.
+SIM_API const command_shape* command_at(std::size_t i);
+// The i-th part's name as commands take it, nullptr past the last.
+SIM_API const char* part_name(std::size_t i);
 
 // Named boards users meet: resets the board, then sets the scene; false for an unknown name
 // (the board is then reset to "sound", today's default).
