@@ -1,4 +1,5 @@
 # shellcheck shell=sh
+# builds: i2cdev wiringpi
 # compass-doctor on the live parts: the sound board (with its sensors' noise) and two faulty ones.
 if use_bridge; then
     for s in sound never-measures no-magnetometer; do
