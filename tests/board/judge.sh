@@ -60,7 +60,8 @@ judge() {
     local scene
     # Each build's checks named by it: every scene for the i2c-dev build, then those of the hosts
     # and tools (marked "# builds: ... wiringpi" in their guest side) for the wiringPi build, on the
-    # same tables. Both open the node the scenes make: wiringPi's pick for the board's revision must be it.
+    # same tables. Both open the node the scenes make: wiringPi's pick for the board's revision must
+    # be it.
     build=i2cdev CP="i2cdev: "
     for scene in tests/board/scenes/*.judge.sh; do
         # shellcheck source=/dev/null

@@ -22,5 +22,5 @@ if [ -n "$SP" ]; then
     umount /proc/cpuinfo
     run_tool unknown.doctor compass-doctor
     run_tool unknown.monitor compass-monitor-directmag
-    mount --bind /opt/board/wiringpi/cpuinfo /proc/cpuinfo
+    mount --bind "$PI_CPUINFO" /proc/cpuinfo
 fi
