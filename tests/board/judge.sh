@@ -13,6 +13,12 @@ expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see tests/board/expect.
     awk -v want="$1" -v module="$2" -v absent="${4:-}" -f tests/board/expect.awk "$table" "$3"
 }
 
+# wiringPi's bus for the board's revision in tests/board/cpuinfo (a01041: a Pi 2, its header's I2C
+# on bus 1), and the line with which the wiringPi build's compass-doctor begins.
+revision=$(sed -n 's/^Revision\t*: //p' tests/board/cpuinfo)
+wiringpi_bus=/dev/i2c-1
+doctor_bus() { [ "$build" != wiringpi ] || echo "ok    bus: board revision $revision: wiringPi opens $wiringpi_bus"; }
+
 passed=0
 failed=0
 check() { # check NAME EXPECTED ACTUAL [NOTE]
@@ -52,17 +58,17 @@ judge() {
         "$(grep -o '^@@done' "$out" || grep -o '^@@watchdog' "$out" || echo "no result (qemu exit $qrc)")"
     check "board: runs Debian's $abi" "$abi" "$(section kernel)"
     local scene
-    # Each build's checks named by it: every scene for the i2c-dev build, then those of the modules'
-    # hosts (marked "# builds: ... wiringpi" in their guest side) for the wiringPi build, on the same
-    # tables. Both open the node the scenes make: wiringPi's pick for the board's revision must be it.
+    # Each build's checks named by it: every scene for the i2c-dev build, then those of the hosts
+    # and tools (marked "# builds: ... wiringpi" in their guest side) for the wiringPi build, on the
+    # same tables. Both open the node the scenes make: wiringPi's pick for the board's revision must
+    # be it.
     build=i2cdev CP="i2cdev: "
     for scene in tests/board/scenes/*.judge.sh; do
         # shellcheck source=/dev/null
         . "$scene"
     done
     build=wiringpi CP="wiringpi: " SP=wiringpi.
-    check "wiringPi's bus on revision $(sed -n 's/^Revision\t*: //p' tests/board/cpuinfo) is the kit's /dev/i2c-$kit_bus" \
-        /dev/i2c-1 "/dev/i2c-$kit_bus"
+    check "wiringPi's bus on revision $revision is the kit's /dev/i2c-$kit_bus" "$wiringpi_bus" "/dev/i2c-$kit_bus"
     for scene in $(grep -l '^# builds: .*wiringpi' tests/board/scenes/*.guest.sh); do
         # shellcheck source=/dev/null
         . "${scene%.guest.sh}.judge.sh"

@@ -50,16 +50,24 @@ bool read_line(const char* path, char* buf, std::size_t size) {
     return ok;
 }
 
-// The adapter behind the kit's /dev/i2c-N is the node's minor number: sysfs names the devices on it
-// by that, which need not be N (a node made by hand, a renumbered bus).
-int adapter_number() {
+// The adapter behind a /dev/i2c-N node is its minor number, which need not be N (a node made by
+// hand, a renumbered bus); -1 when there is no such character device.
+int node_adapter(const char* bus) {
     char node[512];
-    (void)std::snprintf(node, sizeof node, "%s%s", KIT_SYSTEM_ROOT, bus_name());
+    (void)std::snprintf(node, sizeof node, "%s%s", KIT_SYSTEM_ROOT, bus);
     struct stat st {};
     if (stat(node, &st) == 0 && S_ISCHR(st.st_mode)) {
         return static_cast<int>(minor(st.st_rdev));
     }
-    return static_cast<int>(std::strtol(bus_name() + std::strlen("/dev/i2c-"), nullptr, 10));
+    return -1;
+}
+
+// The adapter behind the kit's /dev/i2c-N: sysfs names the devices on it by that number.
+int adapter_number() {
+    const int adapter = node_adapter(bus_name());
+    return adapter >= 0
+               ? adapter
+               : static_cast<int>(std::strtol(bus_name() + std::strlen("/dev/i2c-"), nullptr, 10));
 }
 
 int by_number(const void* a, const void* b) {
@@ -148,10 +156,15 @@ void parts_elsewhere(char* buf, std::size_t size) {
     }
     int found[max_buses] = {};
     const std::size_t n = find_buses(found);
+    // Another node of the kit's own adapter is no other bus.
+    const int own = node_adapter(bus_name());
     std::size_t used = 0;
     for (std::size_t i = 0; i < n && used < size; ++i) {
         char bus[32];
         (void)std::snprintf(bus, sizeof bus, "/dev/i2c-%d", found[i]);
+        if (own >= 0 && node_adapter(bus) == own) {
+            continue;
+        }
         const bool mpu = answers(bus, mpu6050::ADDRESS, mpu6050::WHO_AM_I,
                                  {mpu6050::WHO_AM_I_VALUE, mpu6050::WHO_AM_I_MPU6500,
                                   mpu6050::WHO_AM_I_MPU9250, mpu6050::WHO_AM_I_MPU9255});

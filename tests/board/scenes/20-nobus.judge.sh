@@ -1,8 +1,8 @@
 # shellcheck shell=bash disable=SC2154 # build (judge.sh), kit_bus (guest.sh)
-# The set-up failing. The i2c-dev build says so and reads anyway, every data read failing and
-# counting as 0xFF: X = Y = -1, x = -5, y = 272: atan2(272, -5) = 91.053 deg; the host exits 0.
-# wiringPi prints its own message (the reason from errno) and ends the host with status 1 before
-# it reads.
+# The set-up failing, in a host and in the monitor. The i2c-dev build's host says so and reads
+# anyway, every data read failing and counting as 0xFF: X = Y = -1, x = -5, y = 272:
+# atan2(272, -5) = 91.053 deg; the host exits 0. wiringPi prints its own message (the reason from
+# errno) and ends the host with status 1 before it reads.
 failed_setup() { # failed_setup open|select REASON : what a directmag host prints
     if [ "$build" = wiringpi ]; then
         printf 'Unable to %s I2C device: %s\nexit 1' "$1" "$2"
@@ -21,5 +21,14 @@ check "no permission (a node only root may open, run as uid 1000): directmag's s
     "$(failed_setup open 'Permission denied')" "$(section denied.directmag.out)"
 check "0x1E held by a kernel device (ds3231): directmag's set-up fails taking the address" \
     "$(failed_setup select 'Device or resource busy')" "$(section held.directmag.out)"
+# compass-monitor-directmag looks at the bus before the module's set-up and says what is wrong in
+# the kit's words, on either build: never wiringPi's message.
+tool=/usr/bin/compass-monitor-directmag
+[ "$build" = wiringpi ] && tool=/opt/wiringpi$tool
+monitor_says() { printf '%s: no magnetometer: %s; run compass-doctor to see what the board has\nexit 1\n' "${tool##*/}" "$1"; }
+check "compass-monitor-directmag, this build's: no bus, no permission (uid 1000), 0x1E held: the kit's line, exit 1" \
+    "$(echo "$tool"; monitor_says "/dev/i2c-$kit_bus: No such file or directory"
+        monitor_says "/dev/i2c-$kit_bus: Permission denied"; monitor_says "0x1E on /dev/i2c-$kit_bus: Device or resource busy")" \
+    "$(section monitor.path; section nobus.monitor.out; section denied.monitor.out; section held.monitor.out)"
 check "set-up failing: no transfer reaches the kernel's I2C core" "" \
-    "$(transfers nobus.directmag.trace; transfers denied.directmag.trace; transfers held.directmag.trace)"
+    "$(for s in nobus denied held; do transfers $s.directmag.trace; transfers $s.monitor.trace; done)"
