@@ -111,10 +111,7 @@ void ak8975_model::complete(scene& world) {
     measuring_ = false;
 }
 
-int ak8975_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int ak8975_model::read_mapped(std::uint8_t reg) {
     const std::uint8_t value = regs_[reg];
     if (reg >= ASAX && reg <= ASAZ) {
         return (regs_[CNTL] & CNTL_MODE_MASK) == CNTL_FUSE_ROM ? value : 0x00;

@@ -118,7 +118,7 @@ void hmc5883l_model::measure(scene& world) {
     const vec3 f = world.standalone_field_ut();
     const double field_ut[3] = {f.x, f.y, f.z};
     int counts[3] = {};  // X, Y, Z
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         double noise = 0.0;
         for (int n = 0; n < averaged; ++n) {
             noise += world.noise_ut();
@@ -167,10 +167,7 @@ void hmc5883l_model::unlock() {
     deliver();
 }
 
-int hmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int hmc5883l_model::read_mapped(std::uint8_t reg) {
     const std::uint8_t value = regs_[reg];
     if (reg >= DXRA && reg <= DYRB) {
         read_mask_ |= 1U << (reg - DXRA);

@@ -72,12 +72,12 @@ class hmc5883l_model final : public register_map<hmc5883l::register_count> {
     void first_sample_ns(std::int64_t ns) { first_sample_ns_ = ns; }
     // Produces the samples due by `now`.
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
-    int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
     // The address pointer moves on by one, from DYRB back to DXRA, and from IRC to CRA.
     std::uint8_t next_register(std::uint8_t reg) const override;
 
   private:
+    int read_mapped(std::uint8_t reg) override;
     void measure(scene& world);
     void deliver();
     void unlock();

@@ -67,10 +67,7 @@ void mpu6050_model::refresh_sensors() {
     }
 }
 
-int mpu6050_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int mpu6050_model::read_mapped(std::uint8_t reg) {
     if (reg >= ACCEL_XOUT_H && reg < GYRO_XOUT_H + 6) {
         refresh_sensors();
     }

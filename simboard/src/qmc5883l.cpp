@@ -88,10 +88,7 @@ void qmc5883l_model::measure(scene& world, bool skipped) {
     data_read_mask_ = 0;
 }
 
-int qmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int qmc5883l_model::read_mapped(std::uint8_t reg) {
     const int value = regs_[reg];
     if (reg <= ZOUT_H) {
         data_read_mask_ |= 1U << reg;

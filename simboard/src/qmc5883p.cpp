@@ -72,10 +72,7 @@ void qmc5883p_model::measure(scene& world) {
         static_cast<std::uint8_t>(regs_[STATUS] | STATUS_DRDY | (over ? STATUS_OVFL : 0U));
 }
 
-int qmc5883p_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int qmc5883p_model::read_mapped(std::uint8_t reg) {
     const int value = regs_[reg];
     const bool data = reg >= XOUT_L && reg <= ZOUT_H;
     if (clear_on_data_ ? data : reg == STATUS) {

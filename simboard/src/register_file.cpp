@@ -29,10 +29,6 @@ void register_file_model::reset() {
     }
 }
 
-int register_file_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    return reg < count_ ? regs_[reg] : 0x00;
-}
-
 bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t /*now_ns*/) {
     if (writable_ && reg < count_ && reg < read_only_from_) {
         regs_[reg] = value;
