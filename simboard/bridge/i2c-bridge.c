@@ -199,34 +199,25 @@ static ssize_t bridge_write(struct file* file, const char __user* buf, size_t co
     mutex_lock(&br.lock);
     if (copy_from_user(br.reply, buf, count)) {
         ret = -EFAULT;
-        goto out;
-    }
-    if (rp->magic != I2C_BRIDGE_REPLY_MAGIC || rp->rlen != count - sizeof(*rp)) {
+    } else if (rp->magic != I2C_BRIDGE_REPLY_MAGIC || rp->rlen != count - sizeof(*rp)) {
         ret = -EINVAL;
-        goto out;
-    }
-    if (br.state != BRIDGE_TAKEN || rp->seq != br.seq) {
+    } else if (br.state != BRIDGE_TAKEN || rp->seq != br.seq) {
         ret = -ESTALE; /* timed out already, or never handed out */
-        goto out;
-    }
-    if (rp->status < 0) {
+    } else if (rp->status < 0) {
         bridge_complete(rp->status >= -MAX_ERRNO ? rp->status : -EPROTO);
-        goto out;
-    }
-    if (rp->status != br.num || rp->rlen != br.rlen) {
+    } else if (rp->status != br.num || rp->rlen != br.rlen) {
         /* A daemon that misread the request: fail the transfer, tell the daemon. */
         bridge_complete(-EPROTO);
         ret = -EINVAL;
-        goto out;
-    }
-    for (i = 0; i < br.num; ++i) {
-        if (br.msgs[i].flags & I2C_M_RD) {
-            memcpy(br.msgs[i].buf, data, br.msgs[i].len);
-            data += br.msgs[i].len;
+    } else {
+        for (i = 0; i < br.num; ++i) {
+            if (br.msgs[i].flags & I2C_M_RD) {
+                memcpy(br.msgs[i].buf, data, br.msgs[i].len);
+                data += br.msgs[i].len;
+            }
         }
+        bridge_complete(rp->status);
     }
-    bridge_complete(rp->status);
-out:
     mutex_unlock(&br.lock);
     return ret;
 }

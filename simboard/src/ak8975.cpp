@@ -23,7 +23,9 @@
 // - The self-test result is the internal test field alone (ambient field left out).
 #include "ak8975.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace sim::detail {
 
@@ -33,18 +35,12 @@ namespace {
 // Internal field of the self-test in uT: well inside both datasheets' pass windows at every
 // output width (AK8975: 12, -20, -500 counts).
 constexpr double self_test_ut[3] = {3.6, -6.0, -150.0};
-
-bool is_data(std::uint8_t reg) {
-    return reg >= HXL && reg <= HZH;
-}
 }  // namespace
 
 void ak8975_model::reset() {
     clear_registers();
     regs_[WIA] = WIA_VALUE;
-    regs_[ASAX] = asa_[0];
-    regs_[ASAY] = asa_[1];
-    regs_[ASAZ] = asa_[2];
+    std::copy(std::begin(asa_), std::end(asa_), &regs_[ASAX]);  // ASAX, ASAY, ASAZ
     measuring_ = false;
     i2c_disabled_ = false;
     done_at_ = 0;
@@ -116,7 +112,7 @@ int ak8975_model::read_mapped(std::uint8_t reg) {
     if (reg >= ASAX && reg <= ASAZ) {
         return (regs_[CNTL] & CNTL_MODE_MASK) == CNTL_FUSE_ROM ? value : 0x00;
     }
-    if (is_data(reg)) {
+    if (reg >= HXL && reg <= HZH) {
         if (measuring_ && chip_->has_derr) {
             // Indefinite while measuring; the CNTL write left zeros there.
             regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_DERR);
@@ -132,9 +128,7 @@ int ak8975_model::read_mapped(std::uint8_t reg) {
 bool ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
     switch (reg) {
         case CNTL: {
-            for (std::uint8_t r = ST1; r <= ST2; ++r) {
-                regs_[r] = 0x00;
-            }
+            std::fill(&regs_[ST1], &regs_[ST2] + 1, std::uint8_t{0x00});
             regs_[CNTL] = chip_->has_bit_and_srst
                               ? static_cast<std::uint8_t>(value & (CNTL_BIT | CNTL_MODE_MASK))
                               : value;

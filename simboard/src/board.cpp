@@ -2,6 +2,7 @@
 // carries. Calls set errno as Linux's i2c-dev would when they fail, and leave it alone otherwise.
 #include "sim/board.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <new>
@@ -199,10 +200,8 @@ int board_t::peek(int addr, int reg) const {
 }
 
 int board_t::i2c_transfer(int addr, message* msgs, std::size_t n) {
-    bool reads = false;
-    for (std::size_t i = 0; msgs != nullptr && i < n; ++i) {
-        reads = reads || msgs[i].read;
-    }
+    const bool reads =
+        msgs != nullptr && std::any_of(msgs, msgs + n, [](const message& m) { return m.read; });
     return st().bus.transfer(addr, msgs, n, reads ? op::read : op::write);
 }
 

@@ -12,7 +12,9 @@
 //   the part itself refuses is found only then; the transfer has been charged in full.
 #include "bus.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 namespace sim::detail {
 
@@ -27,9 +29,7 @@ void bus::power_on() {
     now = 0;
     world = scene{};
     faults = fault_state{};
-    for (auto& s : slots_) {
-        s = slot{};
-    }
+    std::fill(std::begin(slots_), std::end(slots_), slot{});
     handles_open = 0;
     first_handle = default_first_handle;
     log_.clear();
@@ -76,10 +76,7 @@ void bus::advance_to(std::int64_t t) {
 
 int bus::addr_of(int fd) const {
     const int index = fd - first_handle;
-    if (index < 0 || index >= handles_open) {
-        return -1;
-    }
-    return handle_addr_[index];
+    return index >= 0 && index < handles_open ? handle_addr_[index] : -1;
 }
 
 bool bus::acknowledges(int addr) const {
@@ -96,11 +93,7 @@ bool bus::acknowledges(int addr) const {
 
 bool bus::transfer_fault() {
     ++transfers;
-    if (faults.nack_transfer == 0) {
-        return false;
-    }
-    --faults.nack_transfer;
-    return faults.nack_transfer == 0;
+    return faults.nack_transfer > 0 && --faults.nack_transfer == 0;  // counts down to its transfer
 }
 
 int bus::setup(int addr) {

@@ -27,6 +27,7 @@
 //   past IRC read 0x00, and the pointer goes from IRC to CRA.
 #include "hmc5883l.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -77,10 +78,8 @@ void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
     const auto md = static_cast<std::uint8_t>(regs_[MR] & MR_MD_MASK);
     if (md == MD_CONTINUOUS && now >= sample_time(run_.next_sample)) {
         // Index of the newest sample due by now: estimated, then settled exactly on the grid.
-        std::int64_t due = (now - run_.continuous_from) * rate_q() / quarter_hz_period_scale;
-        if (due < run_.next_sample) {
-            due = run_.next_sample;
-        }
+        std::int64_t due = std::max(
+            run_.next_sample, (now - run_.continuous_from) * rate_q() / quarter_hz_period_scale);
         while (sample_time(due + 1) <= now) {
             ++due;
         }
@@ -157,16 +156,12 @@ void hmc5883l_model::unlock() {
 
 int hmc5883l_model::read_mapped(std::uint8_t reg) {
     const std::uint8_t value = regs_[reg];
-    if (reg >= DXRA && reg <= DYRB) {
-        run_.read_mask |= 1U << (reg - DXRA);
-        if (run_.read_mask == all_data) {
-            regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_RDY);
-            unlock();
-        } else {
-            run_.locked = true;
-            regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_LOCK);
-        }
-    } else if (reg == MR) {
+    const bool data = reg >= DXRA && reg <= DYRB;
+    run_.read_mask |= data ? 1U << (reg - DXRA) : 0U;
+    if (data && run_.read_mask == all_data) {
+        regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_RDY);
+        unlock();
+    } else if (data || reg == MR) {
         run_.locked = true;
         regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_LOCK);
     }
