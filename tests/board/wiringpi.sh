@@ -15,10 +15,10 @@ build_kit_wiringpi() {
     quiet "configuring the kit on wiringPi" cmake -S . -B "$wbdir" --toolchain cmake/armhf.cmake \
         -DCOMPASS_BUS=wiringpi -DKIT_WIRINGPI_ROOT="$wprefix" -DKIT_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=MinSizeRel
     quiet "building the kit on wiringPi" cmake --build "$wbdir" -j2
-    find "$wbdir" -maxdepth 1 -name '*.deb' -delete
-    quiet "packaging the kit on wiringPi" sh -c "cd '$wbdir' && cpack -G DEB"
-    mapfile -t wdebs < <(find "$wbdir" -maxdepth 1 -name '*.deb' | sort)
-    [ ${#wdebs[@]} -gt 0 ] || die "cpack made no .deb in $wbdir"
+    rm -rf "$wbdir/packages"
+    quiet "packaging the kit on wiringPi" cpack -G DEB --config "$wbdir/CPackConfig.cmake"
+    mapfile -t wdebs < <(find "$wbdir/packages" -maxdepth 1 -name '*.deb' | sort)
+    [ ${#wdebs[@]} -gt 0 ] || die "cpack made no .deb in $wbdir/packages"
 }
 
 add_wiringpi_build() { # into the guest's root being made ($groot)
