@@ -126,40 +126,24 @@ int ak8975_model::read_mapped(std::uint8_t reg) {
 }
 
 bool ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
-    switch (reg) {
-        case CNTL: {
-            std::fill(&regs_[ST1], &regs_[ST2] + 1, std::uint8_t{0x00});
-            regs_[CNTL] = chip_->has_bit_and_srst
-                              ? static_cast<std::uint8_t>(value & (CNTL_BIT | CNTL_MODE_MASK))
-                              : value;
-            const auto mode = static_cast<std::uint8_t>(value & CNTL_MODE_MASK);
-            if (mode == CNTL_SINGLE || mode == CNTL_SELF_TEST) {
-                measuring_ = true;
-                done_at_ = now_ns + conversion_ns_;
-            } else {
-                measuring_ = false;
-            }
-            break;
-        }
-        case CNTL2:  // RSV on the AK8975
-            if (chip_->has_bit_and_srst && (value & CNTL2_SRST) != 0) {
-                reset();  // SRST clears itself
-            }
-            break;
-        case ASTC:
-            regs_[ASTC] = static_cast<std::uint8_t>(value & ASTC_SELF);
-            break;
-        case I2CDIS:
-            if (chip_->has_bit_and_srst) {
-                i2c_disabled_ = value == AK8963_I2CDIS_KEY;
-                regs_[I2CDIS] = i2c_disabled_ ? value : std::uint8_t{0x00};
-            } else {
-                regs_[I2CDIS] = static_cast<std::uint8_t>(value & I2CDIS_I2CDIS);
-                i2c_disabled_ = regs_[I2CDIS] != 0;
-            }
-            break;
-        default:
-            break;
+    const auto mode = static_cast<std::uint8_t>(value & CNTL_MODE_MASK);
+    if (reg == CNTL) {
+        std::fill(&regs_[ST1], &regs_[ST2] + 1, std::uint8_t{0x00});
+        regs_[CNTL] = chip_->has_bit_and_srst
+                          ? static_cast<std::uint8_t>(value & (CNTL_BIT | CNTL_MODE_MASK))
+                          : value;
+        measuring_ = mode == CNTL_SINGLE || mode == CNTL_SELF_TEST;
+        done_at_ = now_ns + conversion_ns_;
+    } else if (reg == CNTL2 && chip_->has_bit_and_srst && (value & CNTL2_SRST) != 0) {
+        reset();  // SRST clears itself; CNTL2 is RSV on the AK8975
+    } else if (reg == ASTC) {
+        regs_[ASTC] = static_cast<std::uint8_t>(value & ASTC_SELF);
+    } else if (reg == I2CDIS && chip_->has_bit_and_srst) {
+        i2c_disabled_ = value == AK8963_I2CDIS_KEY;
+        regs_[I2CDIS] = i2c_disabled_ ? value : std::uint8_t{0x00};
+    } else if (reg == I2CDIS) {
+        regs_[I2CDIS] = static_cast<std::uint8_t>(value & I2CDIS_I2CDIS);
+        i2c_disabled_ = regs_[I2CDIS] != 0;
     }
     return true;
 }

@@ -64,11 +64,6 @@ std::int64_t hmc5883l_model::sample_time(std::int64_t k) const {
     return run_.continuous_from + first_sample_ns_ + (k - 1) * quarter_hz_period_scale / q;
 }
 
-void hmc5883l_model::restart_continuous(std::int64_t now) {
-    run_.continuous_from = now;
-    run_.next_sample = 1;
-}
-
 void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
     if (run_.powerup_pending && !stalled) {
         measure(world);
@@ -169,26 +164,20 @@ int hmc5883l_model::read_mapped(std::uint8_t reg) {
 }
 
 bool hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
-    switch (reg) {
-        case CRA:
-            regs_[CRA] = static_cast<std::uint8_t>(value & 0x7FU);  // CRA7 must stay clear
-            restart_continuous(now);
-            unlock();
-            break;
-        case CRB:
-            regs_[CRB] = static_cast<std::uint8_t>(value & CRB_GN_MASK);
-            break;
-        case MR:
-            run_.powerup_pending =
-                false;  // a mode written first wins over the power-up measurement
-            regs_[MR] = static_cast<std::uint8_t>(value & (MR_HS | MR_MD_MASK));
-            run_.single_running = (value & MR_MD_MASK) == MD_SINGLE;
-            run_.single_done_at = now + single_measurement_ns;
-            restart_continuous(now);
-            unlock();
-            break;
-        default:
-            break;
+    if (reg == CRA) {
+        regs_[CRA] = static_cast<std::uint8_t>(value & 0x7FU);  // CRA7 must stay clear
+    } else if (reg == CRB) {
+        regs_[CRB] = static_cast<std::uint8_t>(value & CRB_GN_MASK);
+    } else if (reg == MR) {
+        run_.powerup_pending = false;  // a mode written first wins over the power-up measurement
+        regs_[MR] = static_cast<std::uint8_t>(value & (MR_HS | MR_MD_MASK));
+        run_.single_running = (value & MR_MD_MASK) == MD_SINGLE;
+        run_.single_done_at = now + single_measurement_ns;
+    }
+    if (reg == CRA || reg == MR) {  // either restarts the continuous grid and releases the lock
+        run_.continuous_from = now;
+        run_.next_sample = 1;
+        unlock();
     }
     return true;
 }

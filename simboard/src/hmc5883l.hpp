@@ -81,7 +81,6 @@ class hmc5883l_model final : public register_map<hmc5883l::register_count> {
     void measure(scene& world);
     void deliver();
     void unlock();
-    void restart_continuous(std::int64_t now);
     std::int64_t sample_time(std::int64_t k) const;
     std::int64_t rate_q() const;
 

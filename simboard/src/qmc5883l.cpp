@@ -100,25 +100,16 @@ int qmc5883l_model::read_mapped(std::uint8_t reg) {
 }
 
 bool qmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
-    switch (reg) {
-        case CONTROL1:
-            regs_[CONTROL1] = value;
-            continuous_from_ = now_ns;
-            next_sample_ = 1;
-            break;
-        case CONTROL2:
-            if ((value & CONTROL2_SOFT_RST) != 0) {
-                reset();
-            } else {
-                regs_[CONTROL2] =
-                    static_cast<std::uint8_t>(value & (CONTROL2_ROL_PNT | CONTROL2_INT_ENB));
-            }
-            break;
-        case SET_RESET_PERIOD:
-            regs_[SET_RESET_PERIOD] = value;
-            break;
-        default:
-            break;
+    if (reg == CONTROL1) {
+        regs_[CONTROL1] = value;
+        continuous_from_ = now_ns;
+        next_sample_ = 1;
+    } else if (reg == CONTROL2 && (value & CONTROL2_SOFT_RST) != 0) {
+        reset();
+    } else if (reg == CONTROL2) {
+        regs_[CONTROL2] = static_cast<std::uint8_t>(value & (CONTROL2_ROL_PNT | CONTROL2_INT_ENB));
+    } else if (reg == SET_RESET_PERIOD) {
+        regs_[SET_RESET_PERIOD] = value;
     }
     return true;
 }

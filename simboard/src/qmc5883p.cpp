@@ -86,12 +86,10 @@ bool qmc5883p_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
         regs_[CONTROL1] = value;
         mode_from_ = now_ns;
         next_sample_ = 1;
+    } else if (reg == CONTROL2 && (value & CONTROL2_SOFT_RST) != 0) {
+        reset();
     } else if (reg == CONTROL2) {
-        if ((value & CONTROL2_SOFT_RST) != 0) {
-            reset();
-        } else {
-            regs_[CONTROL2] = value;
-        }
+        regs_[CONTROL2] = value;
     }
     return true;
 }
