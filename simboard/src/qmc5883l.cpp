@@ -115,10 +115,8 @@ bool qmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
 }
 
 std::uint8_t qmc5883l_model::next_register(std::uint8_t reg) const {
-    if ((regs_[CONTROL2] & CONTROL2_ROL_PNT) != 0 && reg == STATUS) {
-        return XOUT_L;
-    }
-    return static_cast<std::uint8_t>(reg + 1U);
+    const bool rolls_over = (regs_[CONTROL2] & CONTROL2_ROL_PNT) != 0 && reg == STATUS;
+    return rolls_over ? XOUT_L : static_cast<std::uint8_t>(reg + 1U);
 }
 
 }  // namespace sim::detail

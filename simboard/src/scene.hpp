@@ -8,9 +8,7 @@
 namespace sim::detail {
 
 struct vec3 {
-    double x;
-    double y;
-    double z;
+    double x, y, z;
 };
 
 // PCG32 (O'Neill): small, fast, and the same sequence on every platform. Seeded like the
