@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 
 namespace sim::detail {
 
@@ -135,9 +136,7 @@ void hmc5883l_model::deliver() {
     if (!run_.sample_waiting) {
         return;
     }
-    for (int i = 0; i < 6; ++i) {
-        regs_[DXRA + i] = run_.sample[i];
-    }
+    std::copy(std::begin(run_.sample), std::end(run_.sample), &regs_[DXRA]);
     run_.sample_waiting = false;
     regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_RDY);
 }

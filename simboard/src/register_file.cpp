@@ -11,6 +11,8 @@
 // and ignores it; its data registers never change from zero and RDY never sets.
 #include "register_file.hpp"
 
+#include <algorithm>
+
 namespace sim::detail {
 
 register_file_model::register_file_model(const std::uint8_t* contents, std::size_t count,
@@ -24,9 +26,7 @@ register_file_model::register_file_model(const std::uint8_t* contents, std::size
 }
 
 void register_file_model::reset() {
-    for (std::size_t i = 0; i < count_; ++i) {
-        regs_[i] = contents_[i];
-    }
+    std::copy_n(contents_, count_, regs_);
 }
 
 bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t /*now_ns*/) {
