@@ -95,12 +95,8 @@ void ak8975_model::complete(scene& world) {
     for (int i = 0; i < 3; ++i) {
         put_le16(&regs_[HXL + 2 * i], counts[i]);
     }
-    if (overflow) {
-        regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_HOFL);
-    }
-    if (width == 1) {
-        regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_BITM);
-    }
+    regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | (overflow ? ST2_HOFL : 0U) |
+                                           (width == 1 ? ST2_BITM : 0U));
     regs_[ST1] = static_cast<std::uint8_t>(regs_[ST1] | ST1_DRDY);
     // Power-down; the AK8963 keeps its output width.
     regs_[CNTL] = static_cast<std::uint8_t>(regs_[CNTL] & (chip_->has_bit_and_srst ? CNTL_BIT : 0));

@@ -41,6 +41,7 @@ class register_map : public device {
     explicit register_map(std::size_t mapped = N) : mapped_(mapped < N ? mapped : N) {}
     // A register of the map as a bus read returns it, side effects included.
     virtual int read_mapped(std::uint8_t reg) { return regs_[reg]; }
+    std::size_t mapped() const { return mapped_; }
     void clear_registers() { std::fill(std::begin(regs_), std::end(regs_), std::uint8_t{0}); }
     std::uint8_t regs_[N] = {};
 

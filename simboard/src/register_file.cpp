@@ -19,25 +19,24 @@ register_file_model::register_file_model(const std::uint8_t* contents, std::size
                                          bool writable, std::size_t read_only_from)
     : register_map(count),
       contents_(contents),
-      count_(count < register_file_capacity ? count : register_file_capacity),
       writable_(writable),
       read_only_from_(read_only_from) {
     reset();
 }
 
 void register_file_model::reset() {
-    std::copy_n(contents_, count_, regs_);
+    std::copy_n(contents_, mapped(), regs_);
 }
 
 bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t /*now_ns*/) {
-    if (writable_ && reg < count_ && reg < read_only_from_) {
+    if (writable_ && reg < mapped() && reg < read_only_from_) {
         regs_[reg] = value;
     }
     return true;
 }
 
 std::uint8_t register_file_model::next_register(std::uint8_t reg) const {
-    return reg + 1U == count_ ? std::uint8_t{0} : static_cast<std::uint8_t>(reg + 1U);
+    return reg + 1U == mapped() ? std::uint8_t{0} : static_cast<std::uint8_t>(reg + 1U);
 }
 
 }  // namespace sim::detail

@@ -47,7 +47,6 @@ class register_file_model final : public register_map<register_file_capacity> {
 
   private:
     const std::uint8_t* contents_;
-    std::size_t count_;
     bool writable_;
     std::size_t read_only_from_;
 };
