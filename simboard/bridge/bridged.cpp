@@ -231,21 +231,16 @@ bool handle_request(int dev) {
 int main(int argc, char** argv) {
     const char* device = I2C_BRIDGE_DEVICE;
     const char* fifo = "/run/bridge.ctl";
-    int opt = 0;
-    while ((opt = getopt(argc, argv, "d:c:v")) != -1) {
-        switch (opt) {
-            case 'd':
-                device = optarg;
-                break;
-            case 'c':
-                fifo = optarg;
-                break;
-            case 'v':
-                verbose = true;
-                break;
-            default:
-                (void)std::fprintf(stderr, "usage: bridged [-d DEVICE] [-c FIFO] [-v]\n");
-                return 2;
+    for (int opt = 0; (opt = getopt(argc, argv, "d:c:v")) != -1;) {
+        if (opt == 'd') {
+            device = optarg;
+        } else if (opt == 'c') {
+            fifo = optarg;
+        } else if (opt == 'v') {
+            verbose = true;
+        } else {
+            (void)std::fprintf(stderr, "usage: bridged [-d DEVICE] [-c FIFO] [-v]\n");
+            return 2;
         }
     }
     (void)std::setvbuf(stdout, nullptr, _IOLBF, 0);

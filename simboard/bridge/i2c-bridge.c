@@ -11,7 +11,6 @@
 #include <linux/module.h>
 #include <linux/mutex.h>
 #include <linux/poll.h>
-#include <linux/slab.h>
 #include <linux/uaccess.h>
 #include <linux/wait.h>
 
@@ -36,15 +35,33 @@ struct bridge {
     u32 seq;
     struct i2c_msg* msgs; /* the caller's, valid only while state is not IDLE */
     int num;
+    size_t rlen; /* bytes the read messages take */
     int status;
     size_t request_len;
-    u8* request;
-    u8* reply; /* bounce buffer for write(); one opener only */
+    u8 request[I2C_BRIDGE_REQUEST_MAX] __aligned(8);
+    u8 reply[I2C_BRIDGE_REPLY_MAX] __aligned(8); /* bounce buffer for write(); one opener only */
     atomic_t opened;
     struct i2c_adapter adapter;
 };
 
-static struct bridge br;
+static int bridge_xfer(struct i2c_adapter* adap, struct i2c_msg* msgs, int num);
+
+static u32 bridge_functionality(struct i2c_adapter* adap) {
+    return I2C_FUNC_I2C | I2C_FUNC_SMBUS_EMUL;
+}
+
+static const struct i2c_algorithm bridge_algorithm = {
+    .master_xfer = bridge_xfer,
+    .functionality = bridge_functionality,
+};
+
+static struct bridge br = {
+    .lock = __MUTEX_INITIALIZER(br.lock),
+    .request_wq = __WAIT_QUEUE_HEAD_INITIALIZER(br.request_wq),
+    .reply_wq = __WAIT_QUEUE_HEAD_INITIALIZER(br.reply_wq),
+    /* class 0: no probing by detect-style drivers; no retries */
+    .adapter = {.owner = THIS_MODULE, .algo = &bridge_algorithm, .name = I2C_BRIDGE_ADAPTER_NAME},
+};
 
 /* Lays the transfer out as the daemon reads it, in the request buffer (under br.lock). */
 static void bridge_pack(struct i2c_msg* msgs, int num, size_t wlen, s64 stamp) {
@@ -98,6 +115,7 @@ static int bridge_xfer(struct i2c_adapter* adap, struct i2c_msg* msgs, int num) 
     bridge_pack(msgs, num, wlen, stamp);
     br.msgs = msgs;
     br.num = num;
+    br.rlen = rlen;
     br.state = BRIDGE_PENDING;
     mutex_unlock(&br.lock);
     wake_up_interruptible(&br.request_wq);
@@ -113,15 +131,6 @@ static int bridge_xfer(struct i2c_adapter* adap, struct i2c_msg* msgs, int num) 
     mutex_unlock(&br.lock);
     return ret;
 }
-
-static u32 bridge_functionality(struct i2c_adapter* adap) {
-    return I2C_FUNC_I2C | I2C_FUNC_SMBUS_EMUL;
-}
-
-static const struct i2c_algorithm bridge_algorithm = {
-    .master_xfer = bridge_xfer,
-    .functionality = bridge_functionality,
-};
 
 /* Ends the transfer the daemon holds with this outcome. Called with the lock held. */
 static void bridge_complete(int status) {
@@ -180,7 +189,6 @@ static ssize_t bridge_read(struct file* file, char __user* buf, size_t count, lo
 static ssize_t bridge_write(struct file* file, const char __user* buf, size_t count, loff_t* pos) {
     const struct i2c_bridge_reply* rp = (const struct i2c_bridge_reply*)br.reply;
     const u8* data = (const u8*)(rp + 1);
-    size_t rlen = 0;
     ssize_t ret = (ssize_t)count;
     int i;
 
@@ -191,39 +199,25 @@ static ssize_t bridge_write(struct file* file, const char __user* buf, size_t co
     mutex_lock(&br.lock);
     if (copy_from_user(br.reply, buf, count)) {
         ret = -EFAULT;
-        goto out;
-    }
-    if (rp->magic != I2C_BRIDGE_REPLY_MAGIC || rp->rlen != count - sizeof(*rp)) {
+    } else if (rp->magic != I2C_BRIDGE_REPLY_MAGIC || rp->rlen != count - sizeof(*rp)) {
         ret = -EINVAL;
-        goto out;
-    }
-    if (br.state != BRIDGE_TAKEN || rp->seq != br.seq) {
+    } else if (br.state != BRIDGE_TAKEN || rp->seq != br.seq) {
         ret = -ESTALE; /* timed out already, or never handed out */
-        goto out;
-    }
-    if (rp->status < 0) {
+    } else if (rp->status < 0) {
         bridge_complete(rp->status >= -MAX_ERRNO ? rp->status : -EPROTO);
-        goto out;
-    }
-    for (i = 0; i < br.num; ++i) {
-        if (br.msgs[i].flags & I2C_M_RD) {
-            rlen += br.msgs[i].len;
-        }
-    }
-    if (rp->status != br.num || rp->rlen != rlen) {
+    } else if (rp->status != br.num || rp->rlen != br.rlen) {
         /* A daemon that misread the request: fail the transfer, tell the daemon. */
         bridge_complete(-EPROTO);
         ret = -EINVAL;
-        goto out;
-    }
-    for (i = 0; i < br.num; ++i) {
-        if (br.msgs[i].flags & I2C_M_RD) {
-            memcpy(br.msgs[i].buf, data, br.msgs[i].len);
-            data += br.msgs[i].len;
+    } else {
+        for (i = 0; i < br.num; ++i) {
+            if (br.msgs[i].flags & I2C_M_RD) {
+                memcpy(br.msgs[i].buf, data, br.msgs[i].len);
+                data += br.msgs[i].len;
+            }
         }
+        bridge_complete(rp->status);
     }
-    bridge_complete(rp->status);
-out:
     mutex_unlock(&br.lock);
     return ret;
 }
@@ -255,45 +249,21 @@ static struct miscdevice bridge_misc = {
 };
 
 static int __init bridge_init(void) {
-    int ret;
+    int ret = misc_register(&bridge_misc);
 
-    mutex_init(&br.lock);
-    init_waitqueue_head(&br.request_wq);
-    init_waitqueue_head(&br.reply_wq);
-    br.request = kzalloc(I2C_BRIDGE_REQUEST_MAX, GFP_KERNEL);
-    br.reply = kzalloc(I2C_BRIDGE_REPLY_MAX, GFP_KERNEL);
-    if (!br.request || !br.reply) {
-        ret = -ENOMEM;
-        goto fail_mem;
-    }
-    ret = misc_register(&bridge_misc);
     if (ret) {
-        goto fail_mem;
+        return ret;
     }
-    br.adapter.owner = THIS_MODULE;
-    br.adapter.class = 0; /* no probing by detect-style drivers */
-    br.adapter.algo = &bridge_algorithm;
-    br.adapter.retries = 0;
-    strscpy(br.adapter.name, I2C_BRIDGE_ADAPTER_NAME, sizeof(br.adapter.name));
     ret = i2c_add_adapter(&br.adapter);
     if (ret) {
-        goto fail_misc;
+        misc_deregister(&bridge_misc);
     }
-    return 0;
-
-fail_misc:
-    misc_deregister(&bridge_misc);
-fail_mem:
-    kfree(br.reply);
-    kfree(br.request);
     return ret;
 }
 
 static void __exit bridge_exit(void) {
     i2c_del_adapter(&br.adapter);
     misc_deregister(&bridge_misc);
-    kfree(br.reply);
-    kfree(br.request);
 }
 
 module_init(bridge_init);

@@ -23,7 +23,9 @@
 // - The self-test result is the internal test field alone (ambient field left out).
 #include "ak8975.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace sim::detail {
 
@@ -33,18 +35,12 @@ namespace {
 // Internal field of the self-test in uT: well inside both datasheets' pass windows at every
 // output width (AK8975: 12, -20, -500 counts).
 constexpr double self_test_ut[3] = {3.6, -6.0, -150.0};
-
-bool is_data(std::uint8_t reg) {
-    return reg >= HXL && reg <= HZH;
-}
 }  // namespace
 
 void ak8975_model::reset() {
     clear_registers();
     regs_[WIA] = WIA_VALUE;
-    regs_[ASAX] = asa_[0];
-    regs_[ASAY] = asa_[1];
-    regs_[ASAZ] = asa_[2];
+    std::copy(std::begin(asa_), std::end(asa_), &regs_[ASAX]);  // ASAX, ASAY, ASAZ
     measuring_ = false;
     i2c_disabled_ = false;
     done_at_ = 0;
@@ -99,27 +95,20 @@ void ak8975_model::complete(scene& world) {
     for (int i = 0; i < 3; ++i) {
         put_le16(&regs_[HXL + 2 * i], counts[i]);
     }
-    if (overflow) {
-        regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_HOFL);
-    }
-    if (width == 1) {
-        regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_BITM);
-    }
+    regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | (overflow ? ST2_HOFL : 0U) |
+                                           (width == 1 ? ST2_BITM : 0U));
     regs_[ST1] = static_cast<std::uint8_t>(regs_[ST1] | ST1_DRDY);
     // Power-down; the AK8963 keeps its output width.
     regs_[CNTL] = static_cast<std::uint8_t>(regs_[CNTL] & (chip_->has_bit_and_srst ? CNTL_BIT : 0));
     measuring_ = false;
 }
 
-int ak8975_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int ak8975_model::read_mapped(std::uint8_t reg) {
     const std::uint8_t value = regs_[reg];
     if (reg >= ASAX && reg <= ASAZ) {
         return (regs_[CNTL] & CNTL_MODE_MASK) == CNTL_FUSE_ROM ? value : 0x00;
     }
-    if (is_data(reg)) {
+    if (reg >= HXL && reg <= HZH) {
         if (measuring_ && chip_->has_derr) {
             // Indefinite while measuring; the CNTL write left zeros there.
             regs_[ST2] = static_cast<std::uint8_t>(regs_[ST2] | ST2_DERR);
@@ -133,42 +122,24 @@ int ak8975_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
 }
 
 bool ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
-    switch (reg) {
-        case CNTL: {
-            for (std::uint8_t r = ST1; r <= ST2; ++r) {
-                regs_[r] = 0x00;
-            }
-            regs_[CNTL] = chip_->has_bit_and_srst
-                              ? static_cast<std::uint8_t>(value & (CNTL_BIT | CNTL_MODE_MASK))
-                              : value;
-            const auto mode = static_cast<std::uint8_t>(value & CNTL_MODE_MASK);
-            if (mode == CNTL_SINGLE || mode == CNTL_SELF_TEST) {
-                measuring_ = true;
-                done_at_ = now_ns + conversion_ns_;
-            } else {
-                measuring_ = false;
-            }
-            break;
-        }
-        case CNTL2:  // RSV on the AK8975
-            if (chip_->has_bit_and_srst && (value & CNTL2_SRST) != 0) {
-                reset();  // SRST clears itself
-            }
-            break;
-        case ASTC:
-            regs_[ASTC] = static_cast<std::uint8_t>(value & ASTC_SELF);
-            break;
-        case I2CDIS:
-            if (chip_->has_bit_and_srst) {
-                i2c_disabled_ = value == AK8963_I2CDIS_KEY;
-                regs_[I2CDIS] = i2c_disabled_ ? value : std::uint8_t{0x00};
-            } else {
-                regs_[I2CDIS] = static_cast<std::uint8_t>(value & I2CDIS_I2CDIS);
-                i2c_disabled_ = regs_[I2CDIS] != 0;
-            }
-            break;
-        default:
-            break;
+    const auto mode = static_cast<std::uint8_t>(value & CNTL_MODE_MASK);
+    if (reg == CNTL) {
+        std::fill(&regs_[ST1], &regs_[ST2] + 1, std::uint8_t{0x00});
+        regs_[CNTL] = chip_->has_bit_and_srst
+                          ? static_cast<std::uint8_t>(value & (CNTL_BIT | CNTL_MODE_MASK))
+                          : value;
+        measuring_ = mode == CNTL_SINGLE || mode == CNTL_SELF_TEST;
+        done_at_ = now_ns + conversion_ns_;
+    } else if (reg == CNTL2 && chip_->has_bit_and_srst && (value & CNTL2_SRST) != 0) {
+        reset();  // SRST clears itself; CNTL2 is RSV on the AK8975
+    } else if (reg == ASTC) {
+        regs_[ASTC] = static_cast<std::uint8_t>(value & ASTC_SELF);
+    } else if (reg == I2CDIS && chip_->has_bit_and_srst) {
+        i2c_disabled_ = value == AK8963_I2CDIS_KEY;
+        regs_[I2CDIS] = i2c_disabled_ ? value : std::uint8_t{0x00};
+    } else if (reg == I2CDIS) {
+        regs_[I2CDIS] = static_cast<std::uint8_t>(value & I2CDIS_I2CDIS);
+        i2c_disabled_ = regs_[I2CDIS] != 0;
     }
     return true;
 }

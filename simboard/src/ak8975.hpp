@@ -85,10 +85,10 @@ class ak8975_model final : public register_map<ak8975::register_count> {
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
     // Writing I2CDIS disconnects the I2C interface until power-on.
     bool acknowledges(std::int64_t now_ns) const override;
-    int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
 
   private:
+    int read_mapped(std::uint8_t reg) override;
     void complete(scene& world);
 
     const ak8975::chip* chip_ = &ak8975::ak8975_chip;

@@ -2,6 +2,7 @@
 // carries. Calls set errno as Linux's i2c-dev would when they fail, and leave it alone otherwise.
 #include "sim/board.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <new>
@@ -44,11 +45,16 @@ state& st() {
     return *s;
 }
 
-bool valid_addr(int addr) {
-    return addr >= 0 && addr < detail::address_count;
+// The setters' one shape: a change to the board's state, then the board for the next one.
+template <class F>
+board_t& change(board_t& b, F f) {
+    f(st());
+    return b;
 }
-bool valid_reg(int reg) {
-    return reg >= 0 && reg < detail::register_span;
+// A change at an address (and register), ignored when either is out of range.
+template <class F>
+board_t& change_at(board_t& b, int addr, int reg, F f) {
+    return detail::valid_addr(addr) && detail::valid_reg(reg) ? change(b, f) : b;
 }
 
 // A call's result as the caller gets it: -1 with errno set for a failure.
@@ -74,12 +80,11 @@ int register_transfer(int fd, detail::bus& b, message* msgs, std::size_t n, op k
 }  // namespace
 
 board_t& board_t::reset() {
-    st().power_on();
-    return *this;
+    return change(*this, [](state& s) { s.power_on(); });
 }
 
 board_t& board_t::fit(int addr, part p, int behind) {
-    st().parts.fit(st().bus, addr, p, valid_addr(behind) ? behind : -1);
+    st().parts.fit(st().bus, addr, p, detail::valid_addr(behind) ? behind : -1);
     return *this;
 }
 
@@ -88,8 +93,7 @@ part board_t::fitted(int addr) const {
 }
 
 board_t& board_t::yaw(double degrees) {
-    st().bus.world.yaw_deg = degrees;
-    return *this;
+    return change(*this, [=](state& s) { s.bus.world.yaw_deg = degrees; });
 }
 
 double board_t::yaw() const {
@@ -103,16 +107,11 @@ board_t& board_t::field(double horizontal_ut, double down_ut) {
 }
 
 board_t& board_t::bypass_offset(double x_ut, double y_ut, double z_ut) {
-    st().bus.world.bypass_offset_ut = {x_ut, y_ut, z_ut};
-    return *this;
+    return change(*this, [=](state& s) { s.bus.world.bypass_offset_ut = {x_ut, y_ut, z_ut}; });
 }
 
 board_t& board_t::standalone_offset(int x, int y, int z) {
-    auto& o = st().bus.world.standalone_offset;
-    o[0] = x;
-    o[1] = y;
-    o[2] = z;
-    return *this;
+    return change(*this, [=](state& s) { s.bus.world.standalone_offset = {x, y, z}; });
 }
 
 board_t& board_t::noise(double sigma_ut, std::uint32_t seed) {
@@ -128,13 +127,11 @@ board_t& board_t::asa(int x, int y, int z) {
 }
 
 board_t& board_t::conversion_time_us(std::int64_t us) {
-    st().parts.ak.conversion_time_ns(us * ns_per_us);
-    return *this;
+    return change(*this, [=](state& s) { s.parts.ak.conversion_time_ns(us * ns_per_us); });
 }
 
 board_t& board_t::motion_reset_time_us(std::int64_t us) {
-    st().parts.mpu.reset_time_ns(us * ns_per_us);
-    return *this;
+    return change(*this, [=](state& s) { s.parts.mpu.reset_time_ns(us * ns_per_us); });
 }
 
 board_t& board_t::first_sample_us(std::int64_t us) {
@@ -142,60 +139,43 @@ board_t& board_t::first_sample_us(std::int64_t us) {
     return *this;
 }
 
-// The faults; out-of-range addresses and registers are ignored.
 board_t& board_t::bus_missing(bool on) {
-    st().bus.faults.bus_missing = on;
-    return *this;
+    return change(*this, [=](state& s) { s.bus.faults.bus_missing = on; });
 }
 
 board_t& board_t::no_permission(bool on) {
-    st().bus.faults.no_permission = on;
-    return *this;
+    return change(*this, [=](state& s) { s.bus.faults.no_permission = on; });
 }
 
 board_t& board_t::kernel_driver(int addr, bool on) {
-    if (valid_addr(addr)) {
-        st().bus.faults.kernel_driver[addr] = on;
-    }
-    return *this;
+    return change_at(*this, addr, 0, [=](state& s) { s.bus.faults.kernel_driver[addr] = on; });
 }
 
 board_t& board_t::absent(int addr, bool on) {
-    if (valid_addr(addr)) {
-        st().bus.faults.absent[addr] = on;
-    }
-    return *this;
+    return change_at(*this, addr, 0, [=](state& s) { s.bus.faults.absent[addr] = on; });
 }
 
 board_t& board_t::nack_register(int addr, int reg, bool on) {
-    if (valid_addr(addr) && valid_reg(reg)) {
-        st().bus.faults.nack_register[addr][reg] = on;
-    }
-    return *this;
+    return change_at(*this, addr, reg,
+                     [=](state& s) { s.bus.faults.nack_register[addr][reg] = on; });
 }
 
 board_t& board_t::nack_transfer(std::size_t n) {
-    st().bus.faults.nack_transfer = n;
-    return *this;
+    return change(*this, [=](state& s) { s.bus.faults.nack_transfer = n; });
 }
 
 board_t& board_t::stall_conversion(bool on) {
-    st().bus.faults.stall_conversion = on;
-    return *this;
+    return change(*this, [=](state& s) { s.bus.faults.stall_conversion = on; });
 }
 
+// A forced value is kept plus one, so that 0 can mean none.
 board_t& board_t::force(int addr, int reg, int value) {
-    if (valid_addr(addr) && valid_reg(reg)) {
-        st().bus.faults.force[addr][reg] = static_cast<std::int16_t>((value & 0xFF) + 1);
-    }
-    return *this;
+    const auto kept = static_cast<std::int16_t>((value & 0xFF) + 1);
+    return change_at(*this, addr, reg, [=](state& s) { s.bus.faults.force[addr][reg] = kept; });
 }
 
 board_t& board_t::unforce(int addr, int reg) {
-    if (valid_addr(addr) && valid_reg(reg)) {
-        st().bus.faults.force[addr][reg] = 0;
-    }
-    return *this;
+    return change_at(*this, addr, reg, [=](state& s) { s.bus.faults.force[addr][reg] = 0; });
 }
 
 std::int64_t board_t::now_ns() const {
@@ -220,21 +200,17 @@ int board_t::peek(int addr, int reg) const {
 }
 
 int board_t::i2c_transfer(int addr, message* msgs, std::size_t n) {
-    bool reads = false;
-    for (std::size_t i = 0; msgs != nullptr && i < n; ++i) {
-        reads = reads || msgs[i].read;
-    }
+    const bool reads =
+        msgs != nullptr && std::any_of(msgs, msgs + n, [](const message& m) { return m.read; });
     return st().bus.transfer(addr, msgs, n, reads ? op::read : op::write);
 }
 
 board_t& board_t::advance_to_ns(std::int64_t t) {
-    st().bus.advance_to(t);
-    return *this;
+    return change(*this, [=](state& s) { s.bus.advance_to(t); });
 }
 
 board_t& board_t::logging(bool on) {
-    st().bus.logging = on;
-    return *this;
+    return change(*this, [=](state& s) { s.bus.logging = on; });
 }
 
 bool board_t::logging() const {

@@ -12,7 +12,9 @@
 //   the part itself refuses is found only then; the transfer has been charged in full.
 #include "bus.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 namespace sim::detail {
 
@@ -21,20 +23,13 @@ constexpr std::int64_t ns_per_ms = 1'000'000;
 constexpr std::int64_t start_stop_bits = 2;
 constexpr std::int64_t byte_bits = 9;
 constexpr std::size_t max_message_len = 8192;
-
-bool valid_addr(int addr) {
-    return addr >= 0 && addr < address_count;
-}
 }  // namespace
 
 void bus::power_on() {
     now = 0;
     world = scene{};
     faults = fault_state{};
-    for (auto& s : slots_) {
-        s = slot{};
-    }
-    fitted_count_ = 0;
+    std::fill(std::begin(slots_), std::end(slots_), slot{});
     handles_open = 0;
     first_handle = default_first_handle;
     log_.clear();
@@ -47,25 +42,12 @@ void bus::fit(int addr, device* part, const gate* opens, int behind) {
     if (!valid_addr(addr)) {
         return;
     }
-    unfit(part);
-    slots_[addr] = slot{part, part != nullptr ? opens : nullptr, behind, 0};
-    fitted_count_ = 0;
-    for (const auto& s : slots_) {
-        if (s.part != nullptr) {
-            fitted_[fitted_count_++] = s.part;
-        }
-    }
-}
-
-void bus::unfit(const device* part) {
-    if (part == nullptr) {
-        return;
-    }
     for (auto& s : slots_) {
-        if (s.part == part) {
-            s = slot{};
+        if (part != nullptr && s.part == part) {
+            s = slot{};  // a model sits at one address: it leaves the one it had
         }
     }
+    slots_[addr] = slot{part, part != nullptr ? opens : nullptr, behind, 0};
 }
 
 void bus::record(std::int64_t t, op kind, int addr, int reg, int value, int result) {
@@ -81,8 +63,10 @@ void bus::record(std::int64_t t, op kind, int addr, int reg, int value, int resu
 
 void bus::advance(std::int64_t dt) {
     now += dt;
-    for (int i = 0; i < fitted_count_; ++i) {
-        fitted_[i]->advance(now, world, faults.stall_conversion);
+    for (const auto& s : slots_) {  // in address order
+        if (s.part != nullptr) {
+            s.part->advance(now, world, faults.stall_conversion);
+        }
     }
 }
 
@@ -92,10 +76,7 @@ void bus::advance_to(std::int64_t t) {
 
 int bus::addr_of(int fd) const {
     const int index = fd - first_handle;
-    if (index < 0 || index >= handles_open) {
-        return -1;
-    }
-    return handle_addr_[index];
+    return index >= 0 && index < handles_open ? handle_addr_[index] : -1;
 }
 
 bool bus::acknowledges(int addr) const {
@@ -112,11 +93,7 @@ bool bus::acknowledges(int addr) const {
 
 bool bus::transfer_fault() {
     ++transfers;
-    if (faults.nack_transfer == 0) {
-        return false;
-    }
-    --faults.nack_transfer;
-    return faults.nack_transfer == 0;
+    return faults.nack_transfer > 0 && --faults.nack_transfer == 0;  // counts down to its transfer
 }
 
 int bus::setup(int addr) {
@@ -248,7 +225,7 @@ void bus::pause(unsigned ms) {
 }
 
 int bus::peek(int addr, int reg) {
-    if (!valid_addr(addr) || reg < 0 || reg >= register_span) {
+    if (!valid_addr(addr) || !valid_reg(reg)) {
         return -1;
     }
     advance(0);  // what the devices hold by now, without a transfer

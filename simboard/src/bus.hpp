@@ -16,6 +16,13 @@ namespace sim::detail {
 inline constexpr int address_count = 128;
 inline constexpr int register_span = 256;
 
+inline bool valid_addr(int addr) {
+    return addr >= 0 && addr < address_count;
+}
+inline bool valid_reg(int reg) {
+    return reg >= 0 && reg < register_span;
+}
+
 // The fault state (see board_t's faults); all zero is no fault.
 struct fault_state {
     bool bus_missing;
@@ -49,7 +56,6 @@ class bus {
 
     // The table.
     void fit(int addr, device* part, const gate* opens, int behind);
-    void unfit(const device* part);  // wherever it sits
     const slot& at(int addr) const { return slots_[addr]; }
 
     // The calls; each returns what the caller gets, failures as -errno.
@@ -92,8 +98,6 @@ class bus {
     bool transfer_fault();
 
     slot slots_[address_count];
-    device* fitted_[address_count] = {};  // the parts in address order, for advancing
-    int fitted_count_ = 0;
     int handle_addr_[max_handles] = {};
 };
 

@@ -15,10 +15,7 @@ class device {
     virtual void reset() = 0;  // power-on state; properties of the part (timing, trim) survive
     // Brings the part up to now_ns (a part that never measures has nothing to do).
     virtual void advance(std::int64_t /*now_ns*/, scene& /*world*/, bool /*stalled*/) {}
-    virtual bool acknowledges(std::int64_t now_ns) const {
-        (void)now_ns;
-        return true;
-    }
+    virtual bool acknowledges(std::int64_t /*now_ns*/) const { return true; }
     // One register as a bus read of it returns it, side effects included; -1: refused (NACK).
     virtual int read(std::uint8_t reg, std::int64_t now_ns) = 0;
     // False: the part refuses the byte (NACK).
@@ -31,14 +28,20 @@ class device {
 };
 
 // A part whose registers are a byte map from 00H on, mapped..N-1 unmapped: peek reads it as the
-// part holds it.
+// part holds it. Registers past the map are acknowledged and read 0x00, on every part modelled.
 template <std::size_t N>
 class register_map : public device {
   public:
     int peek(std::uint8_t reg) const final { return reg < mapped_ ? regs_[reg] : -1; }
+    int read(std::uint8_t reg, std::int64_t /*now_ns*/) final {
+        return reg < mapped_ ? read_mapped(reg) : 0x00;
+    }
 
   protected:
     explicit register_map(std::size_t mapped = N) : mapped_(mapped < N ? mapped : N) {}
+    // A register of the map as a bus read returns it, side effects included.
+    virtual int read_mapped(std::uint8_t reg) { return regs_[reg]; }
+    std::size_t mapped() const { return mapped_; }
     void clear_registers() { std::fill(std::begin(regs_), std::end(regs_), std::uint8_t{0}); }
     std::uint8_t regs_[N] = {};
 

@@ -27,8 +27,10 @@
 //   past IRC read 0x00, and the pointer goes from IRC to CRA.
 #include "hmc5883l.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 
 namespace sim::detail {
 
@@ -47,18 +49,7 @@ void hmc5883l_model::reset() {
     regs_[IRA] = IRA_VALUE;
     regs_[IRB] = IRB_VALUE;
     regs_[IRC] = IRC_VALUE;
-    for (auto& b : sample_) {
-        b = 0x00;
-    }
-    sample_waiting_ = false;
-    locked_ = false;
-    read_mask_ = 0;
-    single_running_ = false;
-    single_done_at_ = 0;
-    continuous_from_ = 0;
-    next_sample_ = 1;
-    powerup_pending_ = true;
-    gain_ = (CRB_RESET_VALUE & CRB_GN_MASK) >> CRB_GN_SHIFT;
+    run_ = run_state{};
 }
 
 std::int64_t hmc5883l_model::rate_q() const {
@@ -69,56 +60,48 @@ std::int64_t hmc5883l_model::rate_q() const {
 std::int64_t hmc5883l_model::sample_time(std::int64_t k) const {
     const std::int64_t q = rate_q();
     if (first_sample_ns_ < 0) {
-        return continuous_from_ + (k + 1) * quarter_hz_period_scale / q;
+        return run_.continuous_from + (k + 1) * quarter_hz_period_scale / q;
     }
-    return continuous_from_ + first_sample_ns_ + (k - 1) * quarter_hz_period_scale / q;
+    return run_.continuous_from + first_sample_ns_ + (k - 1) * quarter_hz_period_scale / q;
 }
 
-void hmc5883l_model::restart_continuous(std::int64_t now) {
-    continuous_from_ = now;
-    next_sample_ = 1;
-}
-
-void hmc5883l_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
-    const std::int64_t now = now_ns;
-    if (powerup_pending_ && !stalled) {
+void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
+    if (run_.powerup_pending && !stalled) {
         measure(world);
         regs_[MR] = MD_IDLE;
-        powerup_pending_ = false;
+        run_.powerup_pending = false;
     }
     const auto md = static_cast<std::uint8_t>(regs_[MR] & MR_MD_MASK);
-    if (md == MD_CONTINUOUS && now >= sample_time(next_sample_)) {
+    if (md == MD_CONTINUOUS && now >= sample_time(run_.next_sample)) {
         // Index of the newest sample due by now: estimated, then settled exactly on the grid.
-        std::int64_t due = (now - continuous_from_) * rate_q() / quarter_hz_period_scale;
-        if (due < next_sample_) {
-            due = next_sample_;
-        }
+        std::int64_t due = std::max(
+            run_.next_sample, (now - run_.continuous_from) * rate_q() / quarter_hz_period_scale);
         while (sample_time(due + 1) <= now) {
             ++due;
         }
-        while (due > next_sample_ && sample_time(due) > now) {
+        while (due > run_.next_sample && sample_time(due) > now) {
             --due;
         }
         if (!stalled) {
             measure(world);
         }
-        next_sample_ = due + 1;
-    } else if (md == MD_SINGLE && single_running_ && !stalled && now >= single_done_at_) {
+        run_.next_sample = due + 1;
+    } else if (md == MD_SINGLE && run_.single_running && !stalled && now >= run_.single_done_at) {
         measure(world);
-        single_running_ = false;
+        run_.single_running = false;
         regs_[MR] = static_cast<std::uint8_t>((regs_[MR] & MR_HS) | MD_IDLE);
     }
 }
 
 void hmc5883l_model::measure(scene& world) {
-    const int gain = gain_counts_per_gauss[gain_];
-    gain_ = (regs_[CRB] & CRB_GN_MASK) >> CRB_GN_SHIFT;  // a new gain from the next one on
+    const int gain = gain_counts_per_gauss[run_.gain];
+    run_.gain = (regs_[CRB] & CRB_GN_MASK) >> CRB_GN_SHIFT;  // a new gain from the next one on
     const int averaged = 1 << ((regs_[CRA] & CRA_MA_MASK) >> CRA_MA_SHIFT);
     const auto ms = static_cast<std::uint8_t>(regs_[CRA] & CRA_MS_MASK);
     const vec3 f = world.standalone_field_ut();
     const double field_ut[3] = {f.x, f.y, f.z};
     int counts[3] = {};  // X, Y, Z
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < 3; ++i) {
         double noise = 0.0;
         for (int n = 0; n < averaged; ++n) {
             noise += world.noise_ut();
@@ -141,74 +124,59 @@ void hmc5883l_model::measure(scene& world) {
     // Register order is X, Z, Y, each MSB first.
     const int order[3] = {counts[0], counts[2], counts[1]};
     for (std::size_t i = 0; i < 3; ++i) {
-        put_be16(&sample_[2 * i], order[i]);
+        put_be16(&run_.sample[2 * i], order[i]);
     }
-    sample_waiting_ = true;
-    if (!locked_) {
+    run_.sample_waiting = true;
+    if (!run_.locked) {
         deliver();
     }
 }
 
 void hmc5883l_model::deliver() {
-    if (!sample_waiting_) {
+    if (!run_.sample_waiting) {
         return;
     }
-    for (int i = 0; i < 6; ++i) {
-        regs_[DXRA + i] = sample_[i];
-    }
-    sample_waiting_ = false;
+    std::copy(std::begin(run_.sample), std::end(run_.sample), &regs_[DXRA]);
+    run_.sample_waiting = false;
     regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_RDY);
 }
 
 void hmc5883l_model::unlock() {
-    locked_ = false;
-    read_mask_ = 0;
+    run_.locked = false;
+    run_.read_mask = 0;
     regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_LOCK);
     deliver();
 }
 
-int hmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int hmc5883l_model::read_mapped(std::uint8_t reg) {
     const std::uint8_t value = regs_[reg];
-    if (reg >= DXRA && reg <= DYRB) {
-        read_mask_ |= 1U << (reg - DXRA);
-        if (read_mask_ == all_data) {
-            regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_RDY);
-            unlock();
-        } else {
-            locked_ = true;
-            regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_LOCK);
-        }
-    } else if (reg == MR) {
-        locked_ = true;
+    const bool data = reg >= DXRA && reg <= DYRB;
+    run_.read_mask |= data ? 1U << (reg - DXRA) : 0U;
+    if (data && run_.read_mask == all_data) {
+        regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_RDY);
+        unlock();
+    } else if (data || reg == MR) {
+        run_.locked = true;
         regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_LOCK);
     }
     return value;
 }
 
-bool hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
-    const std::int64_t now = now_ns;
-    switch (reg) {
-        case CRA:
-            regs_[CRA] = static_cast<std::uint8_t>(value & 0x7FU);  // CRA7 must stay clear
-            restart_continuous(now);
-            unlock();
-            break;
-        case CRB:
-            regs_[CRB] = static_cast<std::uint8_t>(value & CRB_GN_MASK);
-            break;
-        case MR:
-            powerup_pending_ = false;  // a mode written first wins over the power-up measurement
-            regs_[MR] = static_cast<std::uint8_t>(value & (MR_HS | MR_MD_MASK));
-            single_running_ = (value & MR_MD_MASK) == MD_SINGLE;
-            single_done_at_ = now + single_measurement_ns;
-            restart_continuous(now);
-            unlock();
-            break;
-        default:
-            break;
+bool hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now) {
+    if (reg == CRA) {
+        regs_[CRA] = static_cast<std::uint8_t>(value & 0x7FU);  // CRA7 must stay clear
+    } else if (reg == CRB) {
+        regs_[CRB] = static_cast<std::uint8_t>(value & CRB_GN_MASK);
+    } else if (reg == MR) {
+        run_.powerup_pending = false;  // a mode written first wins over the power-up measurement
+        regs_[MR] = static_cast<std::uint8_t>(value & (MR_HS | MR_MD_MASK));
+        run_.single_running = (value & MR_MD_MASK) == MD_SINGLE;
+        run_.single_done_at = now + single_measurement_ns;
+    }
+    if (reg == CRA || reg == MR) {  // either restarts the continuous grid and releases the lock
+        run_.continuous_from = now;
+        run_.next_sample = 1;
+        unlock();
     }
     return true;
 }

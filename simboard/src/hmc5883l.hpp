@@ -72,31 +72,34 @@ class hmc5883l_model final : public register_map<hmc5883l::register_count> {
     void first_sample_ns(std::int64_t ns) { first_sample_ns_ = ns; }
     // Produces the samples due by `now`.
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
-    int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
     // The address pointer moves on by one, from DYRB back to DXRA, and from IRC to CRA.
     std::uint8_t next_register(std::uint8_t reg) const override;
 
   private:
+    int read_mapped(std::uint8_t reg) override;
     void measure(scene& world);
     void deliver();
     void unlock();
-    void restart_continuous(std::int64_t now);
     std::int64_t sample_time(std::int64_t k) const;
     std::int64_t rate_q() const;
 
-    // The newest sample as register bytes (X, Z, Y, MSB first), waiting while the output is locked.
-    std::uint8_t sample_[6] = {};
-    bool sample_waiting_ = false;
-    bool locked_ = false;
-    unsigned read_mask_ = 0;  // data registers read since the last complete read
-    bool single_running_ = false;
-    std::int64_t single_done_at_ = 0;
-    std::int64_t continuous_from_ = 0;  // time continuous mode (or its rate) was set
-    std::int64_t next_sample_ = 1;      // index of the next continuous sample on the grid
+    // What power-on sets, beside the registers.
+    struct run_state {
+        // The newest sample as register bytes (X, Z, Y, MSB first), waiting while locked.
+        std::uint8_t sample[6] = {};
+        bool sample_waiting = false;
+        bool locked = false;
+        unsigned read_mask = 0;  // data registers read since the last complete read
+        bool single_running = false;
+        std::int64_t single_done_at = 0;
+        std::int64_t continuous_from = 0;  // time continuous mode (or its rate) was set
+        std::int64_t next_sample = 1;      // index of the next continuous sample on the grid
+        bool powerup_pending = true;
+        unsigned gain =
+            (hmc5883l::CRB_RESET_VALUE & hmc5883l::CRB_GN_MASK) >> hmc5883l::CRB_GN_SHIFT;
+    } run_;
     std::int64_t first_sample_ns_ = -1;
-    bool powerup_pending_ = true;
-    unsigned gain_ = 0;  // GN of the gain the next measurement uses
 };
 
 }  // namespace sim::detail

@@ -17,6 +17,8 @@
 // - The reset strobes in USER_CTRL and SIGNAL_PATH_RESET clear themselves at once.
 #include "mpu6050.hpp"
 
+#include <algorithm>
+
 namespace sim::detail {
 
 using namespace mpu6050;
@@ -62,15 +64,10 @@ void mpu6050_model::refresh_sensors() {
         const double counts = (board_temperature_c - temp_offset_c) * temp_counts_per_c;
         put_be16(&regs_[TEMP_OUT_H], static_cast<int>(counts < 0 ? counts - 0.5 : counts + 0.5));
     }
-    for (int i = 0; i < 6; ++i) {
-        regs_[GYRO_XOUT_H + i] = 0x00;
-    }
+    std::fill_n(&regs_[GYRO_XOUT_H], 6, std::uint8_t{0x00});  // no rotation
 }
 
-int mpu6050_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int mpu6050_model::read_mapped(std::uint8_t reg) {
     if (reg >= ACCEL_XOUT_H && reg < GYRO_XOUT_H + 6) {
         refresh_sensors();
     }

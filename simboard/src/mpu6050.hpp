@@ -71,13 +71,13 @@ class mpu6050_model final : public register_map<mpu6050::register_count>, public
     }
     // False while a DEVICE_RESET runs: the part does not acknowledge its address.
     bool acknowledges(std::int64_t now_ns) const override { return now_ns >= busy_until_; }
-    int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
     // The auxiliary bus is passed through to the main bus: bypass on and the internal I2C
     // master off.
     bool open() const override;
 
   private:
+    int read_mapped(std::uint8_t reg) override;
     void refresh_sensors();
 
     std::int64_t busy_until_ = 0;

@@ -78,7 +78,7 @@ void parts::power_on() {
 }
 
 void parts::fit(bus& b, int addr, part p, int behind) {
-    if (addr < 0 || addr >= address_count) {
+    if (!valid_addr(addr)) {
         return;
     }
     const variant* v = find(p);
@@ -94,10 +94,7 @@ void parts::fit(bus& b, int addr, part p, int behind) {
 }
 
 part parts::fitted(const bus& b, int addr) const {
-    if (addr < 0 || addr >= address_count || b.at(addr).part == nullptr) {
-        return part::none;
-    }
-    return kind[addr];
+    return valid_addr(addr) && b.at(addr).part != nullptr ? kind[addr] : part::none;
 }
 
 }  // namespace sim::detail

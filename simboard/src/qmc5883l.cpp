@@ -88,10 +88,7 @@ void qmc5883l_model::measure(scene& world, bool skipped) {
     data_read_mask_ = 0;
 }
 
-int qmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int qmc5883l_model::read_mapped(std::uint8_t reg) {
     const int value = regs_[reg];
     if (reg <= ZOUT_H) {
         data_read_mask_ |= 1U << reg;
@@ -103,34 +100,23 @@ int qmc5883l_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
 }
 
 bool qmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) {
-    switch (reg) {
-        case CONTROL1:
-            regs_[CONTROL1] = value;
-            continuous_from_ = now_ns;
-            next_sample_ = 1;
-            break;
-        case CONTROL2:
-            if ((value & CONTROL2_SOFT_RST) != 0) {
-                reset();
-            } else {
-                regs_[CONTROL2] =
-                    static_cast<std::uint8_t>(value & (CONTROL2_ROL_PNT | CONTROL2_INT_ENB));
-            }
-            break;
-        case SET_RESET_PERIOD:
-            regs_[SET_RESET_PERIOD] = value;
-            break;
-        default:
-            break;
+    if (reg == CONTROL1) {
+        regs_[CONTROL1] = value;
+        continuous_from_ = now_ns;
+        next_sample_ = 1;
+    } else if (reg == CONTROL2 && (value & CONTROL2_SOFT_RST) != 0) {
+        reset();
+    } else if (reg == CONTROL2) {
+        regs_[CONTROL2] = static_cast<std::uint8_t>(value & (CONTROL2_ROL_PNT | CONTROL2_INT_ENB));
+    } else if (reg == SET_RESET_PERIOD) {
+        regs_[SET_RESET_PERIOD] = value;
     }
     return true;
 }
 
 std::uint8_t qmc5883l_model::next_register(std::uint8_t reg) const {
-    if ((regs_[CONTROL2] & CONTROL2_ROL_PNT) != 0 && reg == STATUS) {
-        return XOUT_L;
-    }
-    return static_cast<std::uint8_t>(reg + 1U);
+    const bool rolls_over = (regs_[CONTROL2] & CONTROL2_ROL_PNT) != 0 && reg == STATUS;
+    return rolls_over ? XOUT_L : static_cast<std::uint8_t>(reg + 1U);
 }
 
 }  // namespace sim::detail

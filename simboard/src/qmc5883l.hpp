@@ -64,7 +64,6 @@ class qmc5883l_model final : public register_map<qmc5883l::register_count> {
 
     void reset() override;
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
-    int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
     std::uint8_t next_register(std::uint8_t reg) const override;
 
@@ -75,6 +74,7 @@ class qmc5883l_model final : public register_map<qmc5883l::register_count> {
     void temperature_counts(std::int16_t counts) { temperature_ = counts; }
 
   private:
+    int read_mapped(std::uint8_t reg) override;
     void measure(scene& world, bool skipped);
 
     std::int64_t continuous_from_ = 0;  // time of the control 1 write that started sampling

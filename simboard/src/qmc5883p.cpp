@@ -72,10 +72,7 @@ void qmc5883p_model::measure(scene& world) {
         static_cast<std::uint8_t>(regs_[STATUS] | STATUS_DRDY | (over ? STATUS_OVFL : 0U));
 }
 
-int qmc5883p_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    if (reg >= register_count) {
-        return 0x00;
-    }
+int qmc5883p_model::read_mapped(std::uint8_t reg) {
     const int value = regs_[reg];
     const bool data = reg >= XOUT_L && reg <= ZOUT_H;
     if (clear_on_data_ ? data : reg == STATUS) {
@@ -89,12 +86,10 @@ bool qmc5883p_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
         regs_[CONTROL1] = value;
         mode_from_ = now_ns;
         next_sample_ = 1;
+    } else if (reg == CONTROL2 && (value & CONTROL2_SOFT_RST) != 0) {
+        reset();
     } else if (reg == CONTROL2) {
-        if ((value & CONTROL2_SOFT_RST) != 0) {
-            reset();
-        } else {
-            regs_[CONTROL2] = value;
-        }
+        regs_[CONTROL2] = value;
     }
     return true;
 }

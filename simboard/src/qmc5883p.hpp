@@ -53,7 +53,6 @@ class qmc5883p_model final : public register_map<qmc5883p::register_count> {
 
     void reset() override;
     void advance(std::int64_t now_ns, scene& world, bool stalled) override;
-    int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
     // The base rule: the pointer counts on past 0BH through unmapped registers, FFH wraps to 00H.
 
@@ -66,6 +65,7 @@ class qmc5883p_model final : public register_map<qmc5883p::register_count> {
     void single_measurement_ns(std::int64_t ns) { single_ns_ = ns; }
 
   private:
+    int read_mapped(std::uint8_t reg) override;
     void measure(scene& world);
     std::int64_t odr_period() const;
 

@@ -11,37 +11,32 @@
 // and ignores it; its data registers never change from zero and RDY never sets.
 #include "register_file.hpp"
 
+#include <algorithm>
+
 namespace sim::detail {
 
 register_file_model::register_file_model(const std::uint8_t* contents, std::size_t count,
                                          bool writable, std::size_t read_only_from)
     : register_map(count),
       contents_(contents),
-      count_(count < register_file_capacity ? count : register_file_capacity),
       writable_(writable),
       read_only_from_(read_only_from) {
     reset();
 }
 
 void register_file_model::reset() {
-    for (std::size_t i = 0; i < count_; ++i) {
-        regs_[i] = contents_[i];
-    }
-}
-
-int register_file_model::read(std::uint8_t reg, std::int64_t /*now_ns*/) {
-    return reg < count_ ? regs_[reg] : 0x00;
+    std::copy_n(contents_, mapped(), regs_);
 }
 
 bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t /*now_ns*/) {
-    if (writable_ && reg < count_ && reg < read_only_from_) {
+    if (writable_ && reg < mapped() && reg < read_only_from_) {
         regs_[reg] = value;
     }
     return true;
 }
 
 std::uint8_t register_file_model::next_register(std::uint8_t reg) const {
-    return reg + 1U == count_ ? std::uint8_t{0} : static_cast<std::uint8_t>(reg + 1U);
+    return reg + 1U == mapped() ? std::uint8_t{0} : static_cast<std::uint8_t>(reg + 1U);
 }
 
 }  // namespace sim::detail

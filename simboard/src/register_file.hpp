@@ -41,14 +41,12 @@ class register_file_model final : public register_map<register_file_capacity> {
                         std::size_t read_only_from);
 
     void reset() override;
-    int read(std::uint8_t reg, std::int64_t now_ns) override;
     bool write(std::uint8_t reg, std::uint8_t value, std::int64_t now_ns) override;
     // The pointer wraps from the last register to 00H.
     std::uint8_t next_register(std::uint8_t reg) const override;
 
   private:
     const std::uint8_t* contents_;
-    std::size_t count_;
     bool writable_;
     std::size_t read_only_from_;
 };

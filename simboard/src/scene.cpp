@@ -2,6 +2,7 @@
 #include "scene.hpp"
 
 #include <cmath>
+#include <cstddef>
 
 #ifndef SIMBOARD_BYPASS_HARD_IRON
 #define SIMBOARD_BYPASS_HARD_IRON 0, 0, 0
@@ -13,7 +14,7 @@
 namespace sim::detail {
 
 const vec3 scene::bypass_hard_iron_ut{SIMBOARD_BYPASS_HARD_IRON};
-const int scene::standalone_hard_iron[3] = {SIMBOARD_STANDALONE_HARD_IRON};
+const std::array<int, 3> scene::standalone_hard_iron{SIMBOARD_STANDALONE_HARD_IRON};
 
 namespace {
 constexpr std::uint64_t pcg_multiplier = 6364136223846793005ULL;
@@ -106,33 +107,11 @@ void sincos_deg(double degrees, double& s, double& c) {
         cs = (1.0 - cs) * r2 / static_cast<double>(k * (k - 1));
     }
     cs = 1.0 - cs;
-    switch (quadrant & 3L) {
-        case 0:
-            s = sn;
-            c = cs;
-            break;
-        case 1:
-            s = cs;
-            c = -sn;
-            break;
-        case 2:
-            s = -sn;
-            c = -cs;
-            break;
-        default:
-            s = -cs;
-            c = sn;
-            break;
-    }
-}
-
-vec3 scene::bypass_field_ut() const {
-    double s = 0.0;
-    double c = 0.0;
-    sincos_deg(yaw_deg, s, c);
-    const double forward = horizontal_ut * c;
-    const double left = horizontal_ut * s;
-    return {forward + bypass_offset_ut.x, -left + bypass_offset_ut.y, down_ut + bypass_offset_ut.z};
+    // The quadrant's turn: sine and cosine of r + 90 k degrees.
+    const double turned[4][2] = {{sn, cs}, {cs, -sn}, {-sn, -cs}, {-cs, sn}};
+    const auto k = static_cast<std::size_t>(quadrant & 3L);
+    s = turned[k][0];
+    c = turned[k][1];
 }
 
 vec3 scene::standalone_field_ut() const {
@@ -142,11 +121,14 @@ vec3 scene::standalone_field_ut() const {
     return {horizontal_ut * c, horizontal_ut * s, -down_ut};
 }
 
+vec3 scene::bypass_field_ut() const {
+    // The same field with Y and Z turned over (Y right, Z down), then the offset.
+    const vec3 f = standalone_field_ut();
+    return {f.x + bypass_offset_ut.x, -f.y + bypass_offset_ut.y, -f.z + bypass_offset_ut.z};
+}
+
 double scene::noise_ut() {
-    if (sigma_ut == 0.0) {
-        return 0.0;
-    }
-    return sigma_ut * noise.next();
+    return sigma_ut == 0.0 ? 0.0 : sigma_ut * noise.next();
 }
 
 }  // namespace sim::detail

@@ -2,14 +2,13 @@
 // sensor noise, as the field each magnetometer sees on its own axes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace sim::detail {
 
 struct vec3 {
-    double x;
-    double y;
-    double z;
+    double x, y, z;
 };
 
 // PCG32 (O'Neill): small, fast, and the same sequence on every platform. Seeded like the
@@ -57,10 +56,9 @@ struct scene {
     double down_ut = 40.0;        // vertical component, down positive
     // The board's hard iron, as the build sets it (SIMBOARD_*_HARD_IRON); none by default.
     static const vec3 bypass_hard_iron_ut;
-    static const int standalone_hard_iron[3];
+    static const std::array<int, 3> standalone_hard_iron;
     vec3 bypass_offset_ut = bypass_hard_iron_ut;
-    int standalone_offset[3] = {standalone_hard_iron[0], standalone_hard_iron[1],
-                                standalone_hard_iron[2]};
+    std::array<int, 3> standalone_offset = standalone_hard_iron;
     double sigma_ut = 0.0;
     gaussian noise{1};
 

@@ -10,11 +10,7 @@
 
 // The sim interface is exported from the shared variant of the library, which hides everything
 // else.
-#if defined(__GNUC__)
 #define SIM_API __attribute__((visibility("default")))
-#else
-#define SIM_API
-#endif
 
 namespace sim {
 
