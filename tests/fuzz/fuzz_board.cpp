@@ -107,6 +107,53 @@ void check_logged(std::size_t before, sim::op kind, int result) {
     }
 }
 
+// One of the four calls, its result within what the bus header promises and logged as returned.
+void bus_call(step call, args a, std::int64_t last_ns) {
+    const std::size_t before = sim::board().log().size();
+    switch (call) {
+        case call_setup: {
+            const int fd = wiringPiI2CSetup(addr(a[0]));
+            check(fd == -1 || fd >= 0);
+            check_logged(before, sim::op::setup, fd);
+            if (fd >= 0 && handle_count < 8) {
+                handles[handle_count++] = fd;
+            }
+            break;
+        }
+        case call_read: {
+            const int v = wiringPiI2CReadReg8(handle(a[0]), a[1]);
+            check(v >= -1 && v <= 255);
+            check_logged(before, sim::op::read, v);
+            break;
+        }
+        case call_write: {
+            const int r = wiringPiI2CWriteReg8(handle(a[0]), a[1], a[2]);
+            check(r == 0 || r == -1);
+            check_logged(before, sim::op::write, r);
+            break;
+        }
+        default: {
+            const std::int64_t ms = a[0] << 8 | a[1];
+            delay(static_cast<unsigned>(ms));
+            check(sim::board().now_ns() >= last_ns + ms * 1'000'000);
+            check_logged(before, sim::op::delay, 0);
+            break;
+        }
+    }
+}
+
+// A message-level transfer: [write a[1] bytes][read a[2] bytes] or one of them, the bytes from a[3]
+// on; n on success, else -errno.
+void message_transfer(args a) {
+    std::uint8_t out[8] = {a[3], a[3], a[3], a[3], a[3], a[3], a[3], a[3]};
+    std::uint8_t in[8] = {};
+    sim::message msgs[] = {{false, out, a[1] % 9U}, {true, in, a[2] % 9U}};
+    const std::size_t first = (a[2] & 0x80) != 0 ? 1 : 0;
+    const std::size_t n = (a[1] & 0x80) != 0 ? 1 : 2 - first;
+    const int r = sim::board().i2c_transfer(addr(a[0]), msgs + first, n);
+    check(r == static_cast<int>(n) || (r < 0 && r >= -4095));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -126,50 +173,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         args a = data + at;
         at += need;
-        const std::size_t before = sim::board().log().size();
         switch (choice) {
-            case call_setup: {
-                const int fd = wiringPiI2CSetup(addr(a[0]));
-                check(fd == -1 || fd >= 0);
-                check_logged(before, sim::op::setup, fd);
-                if (fd >= 0 && handle_count < 8) {
-                    handles[handle_count++] = fd;
-                }
+            case call_setup:
+            case call_read:
+            case call_write:
+            case call_delay:
+                bus_call(static_cast<step>(choice), a, last_ns);
                 break;
-            }
-            case call_read: {
-                const int v = wiringPiI2CReadReg8(handle(a[0]), a[1]);
-                check(v >= -1 && v <= 255);
-                check_logged(before, sim::op::read, v);
-                break;
-            }
-            case call_write: {
-                const int r = wiringPiI2CWriteReg8(handle(a[0]), a[1], a[2]);
-                check(r == 0 || r == -1);
-                check_logged(before, sim::op::write, r);
-                break;
-            }
-            case call_delay: {
-                const std::int64_t ms = a[0] << 8 | a[1];
-                delay(static_cast<unsigned>(ms));
-                check(sim::board().now_ns() >= last_ns + ms * 1'000'000);
-                check_logged(before, sim::op::delay, 0);
-                break;
-            }
             case advance:
                 sim::board().advance_to_ns(sim::board().now_ns() + (a[0] << 8 | a[1]) * 1000);
                 break;
-            case transfer: {
-                // [write a[1] bytes][read a[2] bytes] or one of them, the bytes from a[3] on.
-                std::uint8_t out[8] = {a[3], a[3], a[3], a[3], a[3], a[3], a[3], a[3]};
-                std::uint8_t in[8] = {};
-                sim::message msgs[] = {{false, out, a[1] % 9U}, {true, in, a[2] % 9U}};
-                const std::size_t first = (a[2] & 0x80) != 0 ? 1 : 0;
-                const std::size_t n = (a[1] & 0x80) != 0 ? 1 : 2 - first;
-                const int r = sim::board().i2c_transfer(addr(a[0]), msgs + first, n);
-                check(r == static_cast<int>(n) || (r < 0 && r >= -4095));
+            case transfer:
+                message_transfer(a);
                 break;
-            }
             case raw: {
                 const std::size_t n = std::min<std::size_t>(a[0] % 32U, size - at);
                 std::memcpy(line, data + at, n);
