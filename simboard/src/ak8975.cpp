@@ -82,13 +82,10 @@ void ak8975_model::complete(scene& world) {
             const double ut = axes[i] + world.noise_ut();
             // Sensitivity (ASA + 128) / 256 of nominal: the inverse of the host's correction.
             const double sensitivity = static_cast<double>(asa_[i] + 128) / 256.0;
-            long c = std::lround(ut / ut_per_count / sensitivity);
+            const long c = std::lround(ut / ut_per_count / sensitivity);
             sum += c < 0 ? -c : c;
-            if (c < data_min || c > data_max) {
-                overflow = true;
-                c = c < data_min ? data_min : data_max;
-            }
-            counts[i] = static_cast<int>(c);
+            overflow = overflow || c < data_min || c > data_max;
+            counts[i] = static_cast<int>(std::clamp<long>(c, data_min, data_max));
         }
         overflow = overflow || sum >= chip_->overflow_sum_counts[width];
     }

@@ -71,8 +71,7 @@ int register_transfer(int fd, detail::bus& b, message* msgs, std::size_t n, op k
     const int addr = b.addr_of(fd);
     if (addr < 0) {
         b.record(b.now, kind, -1, reg, value, -1);  // no bus traffic, no bus time
-        errno = EBADF;
-        return -1;
+        return reported(-EBADF);
     }
     return reported(b.transfer(addr, msgs, n, kind));
 }

@@ -42,11 +42,10 @@ void bus::fit(int addr, device* part, const gate* opens, int behind) {
     if (!valid_addr(addr)) {
         return;
     }
-    for (auto& s : slots_) {
-        if (part != nullptr && s.part == part) {
-            s = slot{};  // a model sits at one address: it leaves the one it had
-        }
-    }
+    // A model sits at one address: it leaves the one it had.
+    std::replace_if(
+        std::begin(slots_), std::end(slots_),
+        [=](const slot& s) { return part != nullptr && s.part == part; }, slot{});
     slots_[addr] = slot{part, part != nullptr ? opens : nullptr, behind, 0};
 }
 

@@ -1,5 +1,6 @@
 // The back door as text: one table of the board's commands, each a name, the shape of its
 // arguments and what it does. The guest daemon's control channel and the fuzz target both run it.
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -137,14 +138,14 @@ outcome command(const char* line, char* reply, std::size_t size) {
     if (n == 0) {
         return outcome::done;
     }
-    const entry* e = nullptr;
-    for (const entry& candidate : table) {
-        e = std::strcmp(tok[0], candidate.shape.name) == 0 ? &candidate : e;
-    }
+    const entry* e = std::find_if(std::begin(table), std::end(table), [&](const entry& c) {
+        return std::strcmp(tok[0], c.shape.name) == 0;
+    });
     args a{{}, nullptr, n - 1, reply, size};
-    const char* shape = e == nullptr ? "" : e->shape.args;
+    const char* shape = e == std::end(table) ? "" : e->shape.args;
     const std::size_t most = std::strlen(shape);
-    if (e == nullptr || a.given > most || (a.given < most && std::islower(shape[a.given]) != 0)) {
+    if (e == std::end(table) || a.given > most ||
+        (a.given < most && std::islower(shape[a.given]) != 0)) {
         return outcome::refused;
     }
     for (std::size_t k = 0; k < a.given; ++k) {

@@ -100,7 +100,7 @@ void hmc5883l_model::measure(scene& world) {
     const auto ms = static_cast<std::uint8_t>(regs_[CRA] & CRA_MS_MASK);
     const vec3 f = world.standalone_field_ut();
     const double field_ut[3] = {f.x, f.y, f.z};
-    int counts[3] = {};  // X, Y, Z
+    constexpr std::size_t slot[3] = {0, 2, 1};  // X, Y, Z's place: registers go X, Z, Y
     for (std::size_t i = 0; i < 3; ++i) {
         double noise = 0.0;
         for (int n = 0; n < averaged; ++n) {
@@ -119,12 +119,9 @@ void hmc5883l_model::measure(scene& world) {
         }
         const long c =
             std::lround((gauss + noise / ut_per_gauss) * static_cast<double>(gain)) + offset;
-        counts[i] = (c < data_min || c > data_max) ? data_overflow : static_cast<int>(c);
-    }
-    // Register order is X, Z, Y, each MSB first.
-    const int order[3] = {counts[0], counts[2], counts[1]};
-    for (std::size_t i = 0; i < 3; ++i) {
-        put_be16(&run_.sample[2 * i], order[i]);
+        // Each MSB first.
+        put_be16(&run_.sample[2 * slot[i]],
+                 (c < data_min || c > data_max) ? data_overflow : static_cast<int>(c));
     }
     run_.sample_waiting = true;
     if (!run_.locked) {

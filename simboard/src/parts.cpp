@@ -2,6 +2,7 @@
 // uses and the setting that makes the model that part.
 #include "parts.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -39,26 +40,14 @@ constexpr variant variants[] = {
     {part::qmc5883p, "qmc5883p", [](parts& s) -> device* { return &s.qmc_p; }, as_is},
 };
 
-const variant* find(part p) {
-    for (const variant& v : variants) {
-        if (v.p == p) {
-            return &v;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 bool part_named(const char* name, part& p) {
-    for (const variant& v : variants) {
-        if (std::strcmp(name, v.name) == 0) {
-            p = v.p;
-            return true;
-        }
-    }
-    p = part::none;
-    return std::strcmp(name, "none") == 0;
+    const variant* v =
+        std::find_if(std::begin(variants), std::end(variants),
+                     [=](const variant& e) { return std::strcmp(name, e.name) == 0; });
+    p = v != std::end(variants) ? v->p : part::none;
+    return v != std::end(variants) || std::strcmp(name, "none") == 0;
 }
 
 void parts::power_on() {
@@ -81,8 +70,9 @@ void parts::fit(bus& b, int addr, part p, int behind) {
     if (!valid_addr(addr)) {
         return;
     }
-    const variant* v = find(p);
-    if (v == nullptr) {  // part::none, or a part this board cannot carry
+    const variant* v = std::find_if(std::begin(variants), std::end(variants),
+                                    [=](const variant& e) { return e.p == p; });
+    if (v == std::end(variants)) {  // part::none, or a part this board cannot carry
         b.fit(addr, nullptr, nullptr, -1);
         return;
     }
