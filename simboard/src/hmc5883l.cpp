@@ -86,9 +86,8 @@ void hmc5883l_model::advance(std::int64_t now, scene& world, bool stalled) {
             measure(world);
         }
         run_.next_sample = due + 1;
-    } else if (md == MD_SINGLE && run_.single_running && !stalled && now >= run_.single_done_at) {
+    } else if (md == MD_SINGLE && !stalled && now >= run_.single_done_at) {
         measure(world);
-        run_.single_running = false;
         regs_[MR] = static_cast<std::uint8_t>((regs_[MR] & MR_HS) | MD_IDLE);
     }
 }
@@ -124,7 +123,7 @@ void hmc5883l_model::measure(scene& world) {
                  (c < data_min || c > data_max) ? data_overflow : static_cast<int>(c));
     }
     run_.sample_waiting = true;
-    if (!run_.locked) {
+    if ((regs_[SR] & SR_LOCK) == 0) {
         deliver();
     }
 }
@@ -139,7 +138,6 @@ void hmc5883l_model::deliver() {
 }
 
 void hmc5883l_model::unlock() {
-    run_.locked = false;
     run_.read_mask = 0;
     regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_LOCK);
     deliver();
@@ -153,7 +151,6 @@ int hmc5883l_model::read_mapped(std::uint8_t reg) {
         regs_[SR] = static_cast<std::uint8_t>(regs_[SR] & ~SR_RDY);
         unlock();
     } else if (data || reg == MR) {
-        run_.locked = true;
         regs_[SR] = static_cast<std::uint8_t>(regs_[SR] | SR_LOCK);
     }
     return value;
@@ -167,7 +164,6 @@ bool hmc5883l_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t no
     } else if (reg == MR) {
         run_.powerup_pending = false;  // a mode written first wins over the power-up measurement
         regs_[MR] = static_cast<std::uint8_t>(value & (MR_HS | MR_MD_MASK));
-        run_.single_running = (value & MR_MD_MASK) == MD_SINGLE;
         run_.single_done_at = now + single_measurement_ns;
     }
     if (reg == CRA || reg == MR) {  // either restarts the continuous grid and releases the lock

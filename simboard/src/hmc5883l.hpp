@@ -89,9 +89,7 @@ class hmc5883l_model final : public register_map<hmc5883l::register_count> {
         // The newest sample as register bytes (X, Z, Y, MSB first), waiting while locked.
         std::uint8_t sample[6] = {};
         bool sample_waiting = false;
-        bool locked = false;
         unsigned read_mask = 0;  // data registers read since the last complete read
-        bool single_running = false;
         std::int64_t single_done_at = 0;
         std::int64_t continuous_from = 0;  // time continuous mode (or its rate) was set
         std::int64_t next_sample = 1;      // index of the next continuous sample on the grid
