@@ -42,7 +42,6 @@ void ak8975_model::reset() {
     regs_[WIA] = WIA_VALUE;
     std::copy(std::begin(asa_), std::end(asa_), &regs_[ASAX]);  // ASAX, ASAY, ASAZ
     measuring_ = false;
-    i2c_disabled_ = false;
     done_at_ = 0;
 }
 
@@ -53,7 +52,7 @@ void ak8975_model::fuse_rom(std::uint8_t asax, std::uint8_t asay, std::uint8_t a
 }
 
 bool ak8975_model::acknowledges(std::int64_t /*now_ns*/) const {
-    return !i2c_disabled_;
+    return regs_[I2CDIS] == 0;
 }
 
 void ak8975_model::advance(std::int64_t now_ns, scene& world, bool stalled) {
@@ -132,11 +131,9 @@ bool ak8975_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t now_
     } else if (reg == ASTC) {
         regs_[ASTC] = static_cast<std::uint8_t>(value & ASTC_SELF);
     } else if (reg == I2CDIS && chip_->has_bit_and_srst) {
-        i2c_disabled_ = value == AK8963_I2CDIS_KEY;
-        regs_[I2CDIS] = i2c_disabled_ ? value : std::uint8_t{0x00};
+        regs_[I2CDIS] = value == AK8963_I2CDIS_KEY ? value : std::uint8_t{0x00};
     } else if (reg == I2CDIS) {
         regs_[I2CDIS] = static_cast<std::uint8_t>(value & I2CDIS_I2CDIS);
-        i2c_disabled_ = regs_[I2CDIS] != 0;
     }
     return true;
 }

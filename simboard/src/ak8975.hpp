@@ -93,7 +93,6 @@ class ak8975_model final : public register_map<ak8975::register_count> {
 
     const ak8975::chip* chip_ = &ak8975::ak8975_chip;
     bool measuring_ = false;
-    bool i2c_disabled_ = false;
     std::int64_t done_at_ = 0;
     std::int64_t conversion_ns_ = ak8975::default_conversion_ns;
     std::uint8_t asa_[3] = {ak8975::ASA_NEUTRAL, ak8975::ASA_NEUTRAL, ak8975::ASA_NEUTRAL};
