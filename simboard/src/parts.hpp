@@ -17,11 +17,10 @@ struct parts {
     mpu6050_model mpu;
     ak8975_model ak;
     hmc5883l_model hmc;
-    register_file_model hmc_clone{hmc5883l_clone::power_on, sizeof hmc5883l_clone::power_on, false,
-                                  0};
+    register_file_model hmc_clone{hmc5883l_clone::power_on, sizeof hmc5883l_clone::power_on, 0};
     qmc5883l_model qmc_l;
     qmc5883p_model qmc_p;
-    register_file_model rtc{ds3231::power_on, sizeof ds3231::power_on, true, ds3231::TEMP_MSB};
+    register_file_model rtc{ds3231::power_on, sizeof ds3231::power_on, ds3231::TEMP_MSB};
 
     // Properties of the parts back to the board's defaults, and every model to power-on.
     void power_on();

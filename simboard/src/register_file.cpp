@@ -16,11 +16,8 @@
 namespace sim::detail {
 
 register_file_model::register_file_model(const std::uint8_t* contents, std::size_t count,
-                                         bool writable, std::size_t read_only_from)
-    : register_map(count),
-      contents_(contents),
-      writable_(writable),
-      read_only_from_(read_only_from) {
+                                         std::size_t read_only_from)
+    : register_map(count), contents_(contents), read_only_from_(read_only_from) {
     reset();
 }
 
@@ -29,7 +26,7 @@ void register_file_model::reset() {
 }
 
 bool register_file_model::write(std::uint8_t reg, std::uint8_t value, std::int64_t /*now_ns*/) {
-    if (writable_ && reg < mapped() && reg < read_only_from_) {
+    if (reg < mapped() && reg < read_only_from_) {
         regs_[reg] = value;
     }
     return true;

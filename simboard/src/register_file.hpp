@@ -35,9 +35,9 @@ inline constexpr std::size_t register_file_capacity = 32;
 
 class register_file_model final : public register_map<register_file_capacity> {
   public:
-    // contents: power-on bytes from 00H on. writable: whether writes land (they are always
-    // acknowledged). read_only_from: first register that ignores writes.
-    register_file_model(const std::uint8_t* contents, std::size_t count, bool writable,
+    // contents: power-on bytes from 00H on. read_only_from: first register that ignores writes
+    // (0: none lands); writes are always acknowledged.
+    register_file_model(const std::uint8_t* contents, std::size_t count,
                         std::size_t read_only_from);
 
     void reset() override;
@@ -47,7 +47,6 @@ class register_file_model final : public register_map<register_file_capacity> {
 
   private:
     const std::uint8_t* contents_;
-    bool writable_;
     std::size_t read_only_from_;
 };
 
