@@ -90,11 +90,6 @@ bool bus::acknowledges(int addr) const {
     return g != nullptr && g->open();
 }
 
-bool bus::transfer_fault() {
-    ++transfers;
-    return faults.nack_transfer > 0 && --faults.nack_transfer == 0;  // counts down to its transfer
-}
-
 int bus::setup(int addr) {
     int result = 0;
     if (faults.bus_missing) {
@@ -150,7 +145,10 @@ bus::wire_stop bus::on_the_wire(int addr, const message* msgs, std::size_t n, op
         w.reg = msgs[0].data[0];
         w.value = kind == op::write && msgs[0].len > 1 ? msgs[0].data[1] : -1;
     }
-    const bool acked = !transfer_fault() && acknowledges(addr);
+    ++transfers;
+    // nack_transfer counts down to the transfer it fails.
+    const bool acked =
+        (faults.nack_transfer == 0 || --faults.nack_transfer > 0) && acknowledges(addr);
     std::uint8_t pointer = s.pointer;
     for (std::size_t i = 0; i < n && w.error == 0; ++i) {
         w.bits += (i > 0 ? 1 : 0) + byte_bits;  // (repeated) start and the address byte

@@ -95,7 +95,6 @@ class bus {
     int deliver(std::int64_t t, int addr, message* msgs, std::size_t n, const wire_stop& w);
     void advance(std::int64_t dt);
     bool acknowledges(int addr) const;
-    bool transfer_fault();
 
     slot slots_[address_count];
     int handle_addr_[max_handles] = {};
