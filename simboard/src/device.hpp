@@ -1,11 +1,15 @@
 // One part on the simulated bus, as the bus sees it.
 #pragma once
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+
 namespace sim::detail {
+
 struct scene;
+
 class device {
   public:
     device() = default;
@@ -55,9 +59,11 @@ inline void put_le16(std::uint8_t* at, int value) {
     at[0] = static_cast<std::uint8_t>(raw & 0xFFU);
     at[1] = static_cast<std::uint8_t>(raw >> 8U);
 }
+
 inline void put_be16(std::uint8_t* at, int value) {
     const auto raw = static_cast<std::uint16_t>(value);
     at[0] = static_cast<std::uint8_t>(raw >> 8U);
     at[1] = static_cast<std::uint8_t>(raw & 0xFFU);
 }
+
 }  // namespace sim::detail
