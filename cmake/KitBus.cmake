@@ -4,6 +4,8 @@
 #
 #   KIT_BUS_TARGET          what the shared libraries and tools link for the four bus calls
 #   KIT_BUS_SIMULATED       TRUE when that is the simulated board (the tools can turn it themselves)
+#   KIT_BUS_WIRINGPI        TRUE when that is wiringPi, which picks /dev/i2c-N itself from the board's
+#                           revision (the tools then look at the bus it will open)
 #   KIT_BUS_SHIPPED         TRUE when the kit ships the backend as a shared library of its own (then
 #                           in its own package, which the libraries and tools depend on)
 #   KIT_BUS_DEB_DEPENDS     what the packages with libraries or tools depend on for an outside backend
@@ -22,6 +24,7 @@ set(COMPASS_BUS ${_kit_default_bus} CACHE STRING "Bus backend of the shared comp
 set_property(CACHE COMPASS_BUS PROPERTY STRINGS wiringpi i2cdev sim)
 
 set(KIT_BUS_SIMULATED FALSE)
+set(KIT_BUS_WIRINGPI FALSE)
 set(KIT_BUS_SHIPPED FALSE)
 set(KIT_BUS_DEB_DEPENDS "")
 set(KIT_BUS_LIBRARY_DIR "")
@@ -47,6 +50,7 @@ if(COMPASS_BUS STREQUAL "wiringpi")
                         "For the sensors on /dev/i2c-${COMPASS_I2C_BUS} configure with -DCOMPASS_BUS=i2cdev.")
     endif()
     set(KIT_BUS_TARGET kit::wiringpi)
+    set(KIT_BUS_WIRINGPI TRUE)
     set(KIT_BUS_DEB_DEPENDS wiringpi)
     get_filename_component(KIT_BUS_LIBRARY_DIR ${KIT_WIRINGPI_LIBRARY} DIRECTORY)
     # wiringPi ships no pkg-config file; its library sits in the system's search path.
