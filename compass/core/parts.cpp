@@ -66,17 +66,18 @@ part open_behind_bypass(int mpu) {
     return p;
 }
 
-part set_up_hmc5883l() {
-    part p = open_and_identify(hmc5883l::ADDRESS, hmc5883l::IRA);
+hmc5883l_part set_up_hmc5883l() {
+    hmc5883l_part p;
+    static_cast<part&>(p) = open_and_identify(hmc5883l::ADDRESS, hmc5883l::IRA);
     p.found = (p.id & 0xFF) == hmc5883l::IRA_VALUE;
-    configure_hmc5883l(p.fd);
+    p.continuous = configure_hmc5883l(p.fd);
     return p;
 }
 
-void configure_hmc5883l(int fd) {
+bool configure_hmc5883l(int fd) {
     using namespace hmc5883l;
     wiringPiI2CWriteReg8(fd, CRA, CRA_MA_2_SAMPLES | CRA_DO_75_HZ | CRA_MS_NORMAL);
-    wiringPiI2CWriteReg8(fd, MR, MR_CONTINUOUS);
+    return wiringPiI2CWriteReg8(fd, MR, MR_CONTINUOUS) >= 0;
 }
 
 bool trigger_and_wait(int fd) {

@@ -81,6 +81,13 @@ TEST_F(ak8975_test, CntlWriteClearsStatusAndDataWhichReadZeroUntilTheMeasurement
     ASSERT_EQ(wiringPiI2CReadReg8(mag, ST1), DRDY);
     ASSERT_EQ(read_le16(mag, HXL), 4095);
     ASSERT_EQ(sim::board().peek(sim::bypass_mag_addr, ST2), HOFL);
+    // WIA, INFO, ST1, the data and ST2 are read-only: writes are acknowledged and change none.
+    for (int reg = WIA; reg <= ST2; ++reg) {
+        const int held = sim::board().peek(sim::bypass_mag_addr, reg);
+        ASSERT_EQ(wiringPiI2CWriteReg8(mag, reg, ~held & 0xFF), 0) << reg;
+        EXPECT_EQ(sim::board().peek(sim::bypass_mag_addr, reg), held) << reg;
+    }
+    EXPECT_EQ(sim::board().peek(sim::bypass_mag_addr, WIA), 0x48);
     sim::board().bypass_offset(90, 61, 0);  // X: (25 + 90) uT / 0.3 = 383 counts from now on
     ASSERT_EQ(wiringPiI2CWriteReg8(mag, CNTL, 0x01), 0);
     for (int reg = ST1; reg <= ST2; ++reg) {

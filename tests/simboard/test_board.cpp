@@ -208,4 +208,90 @@ TEST_F(board_test, ResetReturnsToPowerOnAndPeekingChangesNothing) {
     EXPECT_EQ(wiringPiI2CReadReg8(again, 0x0A), 'H');
 }
 
+// Each command by the shape of its arguments: what it answers (its outcome, and a query's reply),
+// and what it did, seen through the bus calls or the board. Lines run in order on one board.
+int read_reg(int addr, int reg) {
+    return wiringPiI2CReadReg8(wiringPiI2CSetup(addr), reg);
+}
+
+TEST_F(board_test, CommandsAnswerAndActByTheShapeOfTheirArguments) {
+    using sim::outcome;
+    constexpr outcome done = outcome::done;
+    constexpr outcome refused = outcome::refused;
+    constexpr outcome fresh = outcome::fresh;
+    const struct {
+        const char* line;
+        outcome out;
+        const char* reply;  // what the reply buffer holds afterwards
+        int (*seen)();      // nullptr: nothing to look at
+        int want;
+    } steps[] = {
+        {"", done, "", nullptr, 0},
+        // ar, numbers in C notation; the identification registers from the datasheets.
+        {"peek 0x1e 0x0a", done, "peek 1e 0a 72", nullptr, 0},   // HMC5883L IRA 'H'
+        {"peek 12 0", done, "peek 0c 00 72", nullptr, 0},        // AK8975 WIA 0x48
+        {"peek 0150 0165", done, "peek 68 75 104", nullptr, 0},  // MPU-6050 WHO_AM_I 0x68
+        {"peek 0x1e", refused, "", nullptr, 0},                  // the last reply does not stay
+        {"peek 0x1e 10 1", refused, "", nullptr, 0},
+        // vvv
+        {"asa 129 0x40 0377", done, "", [] { return sim::board().peek(0x0C, 0x12); }, 255},
+        {"peek 0x0c 0x10", done, "peek 0c 10 129", nullptr, 0},
+        {"asa 1 2", refused, "", nullptr, 0},
+        // apA: a part by its name, optionally behind the motion sensor's (closed) gate.
+        {"fit 0x1e qmc5883l", done, "", [] { return read_reg(0x1E, 0x0D); }, 0xFF},
+        {"fit 0x1e hmc5883l 0x68", done, "", [] { return read_reg(0x1E, 0x0A); }, -1},
+        {"fit 0x1e hmc5883l", done, "", [] { return read_reg(0x1E, 0x0A); }, 'H'},
+        {"fit 0x1e", refused, "", nullptr, 0},
+        {"fit 0x1e hmc5883 0x68", refused, "", nullptr, 0},
+        // x, xx, xxx, iii, xN
+        {"yaw -90.5", done, "", [] { return static_cast<int>(sim::board().yaw() * 10); }, -905},
+        {"yaw inf", refused, "", nullptr, 0},
+        {"field 20 -30", done, "", nullptr, 0},
+        {"field 20", refused, "", nullptr, 0},
+        {"bypass_offset 1 -2 3.5", done, "", nullptr, 0},
+        {"standalone_offset -1 0x10 -020", done, "", nullptr, 0},
+        {"standalone_offset 1.5 0 0", refused, "", nullptr, 0},
+        {"noise 0.2", done, "", nullptr, 0},
+        {"noise 0.2 7", done, "", nullptr, 0},
+        {"noise 0.2 -1", refused, "", nullptr, 0},
+        // i, n
+        {"first_sample_us -1", done, "", nullptr, 0},
+        {"conversion_time_us 2147483648", refused, "", nullptr, 0},
+        {"handle_base 100", done, "", [] { return wiringPiI2CSetup(0x1E); }, 100},
+        {"handle_base -1", refused, "", nullptr, 0},
+        // F, aF, arF: a flag left out is on.
+        {"bus_missing", done, "", [] { return wiringPiI2CSetup(0x1E); }, -1},
+        {"bus_missing 0", done, "", [] { return wiringPiI2CSetup(0x1E); }, 101},
+        {"kernel_driver 0x68", done, "", [] { return wiringPiI2CSetup(0x68); }, -1},
+        {"kernel_driver 0x68 0", done, "", [] { return wiringPiI2CSetup(0x68); }, 102},
+        {"absent 0x68 1", done, "", [] { return read_reg(0x68, 0x75); }, -1},
+        {"absent 0x68 0", done, "", [] { return read_reg(0x68, 0x75); }, 0x68},
+        {"nack_register 0x68 0x75", done, "", [] { return read_reg(0x68, 0x75); }, -1},
+        {"nack_register 0x68 0x75 0", done, "", [] { return read_reg(0x68, 0x75); }, 0x68},
+        {"logging 0", done, "", [] { return static_cast<int>(sim::board().logging()); }, 0},
+        {"logging", done, "", [] { return static_cast<int>(sim::board().logging()); }, 1},
+        // arv, ar, n, none
+        {"force 0x68 0x75 0x5a", done, "", [] { return read_reg(0x68, 0x75); }, 0x5A},
+        {"unforce 0x68 0x75", done, "", [] { return read_reg(0x68, 0x75); }, 0x68},
+        {"nack_transfer 1", done, "", [] { return read_reg(0x68, 0x75); }, -1},
+        {"clear_log", done, "", [] { return static_cast<int>(sim::board().log().size()); }, 0},
+        {"clear_log 1", refused, "", nullptr, 0},
+        // s, and reset: a fresh board either way.
+        {"scene magnet", fresh, "", [] { return sim::board().now_ns() == 0 ? 0 : 1; }, 0},
+        {"scene default", fresh, "", [] { return static_cast<int>(sim::board().yaw()); }, 0},
+        {"scene moon", refused, "", nullptr, 0},
+        {"reset 1", refused, "", nullptr, 0},
+        {"reset", fresh, "", [] { return wiringPiI2CSetup(0x1E); }, 3},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.line);
+        char reply[32] = "stale";
+        EXPECT_EQ(sim::command(s.line, reply, sizeof reply), s.out);
+        EXPECT_STREQ(reply, s.reply);
+        if (s.seen != nullptr) {
+            EXPECT_EQ(s.seen(), s.want);
+        }
+    }
+}
+
 }  // namespace

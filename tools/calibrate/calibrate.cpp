@@ -48,8 +48,20 @@ int setup_bypass(std::FILE* log, int* error) {
 }
 
 int setup_direct(std::FILE* log, int* error) {
-    const core::part mag = core::set_up_hmc5883l();
+    const core::hmc5883l_part mag = core::set_up_hmc5883l();
+    const int refusal = errno;
     if (!opened(log, "magnetometer", hmc5883l::ADDRESS, mag, hmc5883l::IRA_VALUE, error)) {
+        return -1;
+    }
+    if (!mag.continuous) {
+        // It keeps the one measurement it holds: every sample would be that one.
+        if (log != nullptr) {
+            (void)std::fprintf(log, "magnetometer 0x%02X: refused continuous measurement\n",
+                               hmc5883l::ADDRESS);
+        }
+        if (error != nullptr) {
+            *error = refusal;
+        }
         return -1;
     }
     // Until the first continuous sample the data registers hold the power-up measurement, taken

@@ -22,8 +22,8 @@ struct pair {
 };
 
 // Opens the magnetometer and sets it (and, for bypassmag, the motion sensor) up with the module's
-// own register writes. Returns the magnetometer's handle, or -1 when a device did not open (error,
-// when given, then holds the errno of the failed open).
+// own register writes. Returns the magnetometer's handle, or -1 when a device did not open or the
+// HMC5883L refused continuous measurement (error, when given, then holds the errno of the failure).
 int setup(module m, std::FILE* log, int* error = nullptr);
 
 // How long one sample waits for its measurement, besides the pace.

@@ -28,10 +28,13 @@ part open_motion_sensor();
 part open_behind_bypass(int mpu);
 
 // The directmag module's set-up: opens the HMC5883L at 0x1E, reads IRA, then configure_hmc5883l.
-part set_up_hmc5883l();
+struct hmc5883l_part : part {
+    bool continuous = false;  // the mode write was taken (refused: errno is the bus's reason)
+};
+hmc5883l_part set_up_hmc5883l();
 // 2 samples averaged at 75 Hz, normal bias, then continuous measurement; the gain keeps its
-// power-on value.
-void configure_hmc5883l(int fd);
+// power-on value. false when the part refused the mode write: it then never measures again.
+bool configure_hmc5883l(int fd);
 
 // Starts one AK8975 measurement and waits the module's 8 ms; false when the trigger was refused.
 bool trigger_and_wait(int fd);
