@@ -129,6 +129,10 @@ board pi5 'processor\t: 0\nRevision\t: d04170\n' - "exits:$old_no_revision" '1 2
     "$none d04170 in /proc/cpuinfo"
 board pc 'processor\t: 0\nvendor_id\t: GenuineIntel\n' - "exits:$old_no_revision" "exits:$new_oops" \
     'warn  board revision: none in the device tree; no Revision line in /proc/cpuinfo'
+# Junk after a revision's digits: both libraries take the board, so the tools do, the doctor
+# noting the junk.
+board junk-revision 'Hardware\t: BCM2709\nRevision\t: 1234junk\n' - '1 2' '1 2' \
+    "warn  board revision: none in the device tree; /proc/cpuinfo's Revision line holds \"1234junk\", no revision code"
 # The device tree alone (a Pi 4's), and a device tree that says the first Model B where
 # /proc/cpuinfo says a later one: 2.25 reads only /proc/cpuinfo, the later line the tree first.
 board tree-only 'processor\t: 0\n' '\0000\0300\0061\0021' "exits:$old_no_revision" '1 2' \
