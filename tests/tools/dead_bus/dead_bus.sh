@@ -16,7 +16,7 @@ backend=$1 bus=$2 doctor=$3 bypass=$4 direct=$5 calibrate=$6 later=${7:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
-tree=- lib=
+tree=- lib=''
 
 # run CPUINFO NODE PROGRAM [ARG...]: stderr, stdout and exit status of the program, with
 # /proc/cpuinfo reading CPUINFO (printf %b), the device tree's linux,revision the bytes $tree
@@ -94,7 +94,7 @@ board() {
     tree=$3
     for library in real later; do
         if [ "$library" = real ]; then
-            lib= name='wiringPi (version not told)' answer=$4
+            lib='' name='wiringPi (version not told)' answer=$4
         else
             lib=$later name='wiringPi 3.14' answer=$5
         fi
@@ -111,7 +111,7 @@ board() {
 $6
 exit status 1"
     done
-    tree=- lib=
+    tree=- lib=''
 }
 
 none='ok    board revision: none in the device tree;'
