@@ -1,6 +1,7 @@
 # shellcheck shell=bash
-# Judging from outside: what the guest printed in $out, section by section, against what each
-# scene's judge (scenes/*.judge.sh, in order) expects. Counts passed and failed.
+# Judging from outside: what the guest printed on each kernel ($out), section by section, against
+# what each scene's judge (scenes/*.judge.sh, in order) expects. Counts passed and failed over all
+# kernels; each check is named by its kernel and build ("armmp i2cdev: ...", "arm64 wiringpi: ...").
 table=tests/compass/sequences.txt
 
 # SP and CP: the prefixes of the build being judged in the sections' and in the checks' names.
@@ -51,29 +52,59 @@ check_waits() {
     done < <(expect waits "$1" /dev/null)
 }
 
-judge() {
+# judge_kernel FLAVOUR : one kernel's run. A guest that never reached its init is one line, not
+# every check failing; one that hung or whose module did not load is judged on what it printed.
+judge_kernel() {
+    use_kernel "$1"
+    local qrc elapsed scene p0=$passed f0=$failed
+    out=$guest/$kflav.console.txt
+    qrc=$(cat "$guest/$kflav.qrc")
+    elapsed=$(cat "$guest/$kflav.elapsed")
+    KP="$kflav " CP="$kflav board: "
     echo
-    echo "kernel: $(section kernel) (Debian $kver), busybox $bbver"
-    check "board: guest ran every check and powered off" "@@done" \
+    echo "kernel: $kflav: $(section kernel | head -n 1) (Debian $kver), busybox $bbver"
+    case $qrc in
+        0) ;;
+        124) echo "$me: $who: booting: the board did not power off within 300 s; judging what it printed" ;;
+        *) echo "$me: $who: booting: $qemu exited with $qrc:"; tail -n 20 "$guest/$kflav.qemu.log" ;;
+    esac
+    if ! grep -q '^@@boot' "$out"; then
+        failed=$((failed + 1))
+        echo "FAIL  $me: $who: booting: the guest never ran its init; the console's last lines:"
+        tail -n 20 "$out" | sed 's/^/      /'
+        return
+    fi
+    # The guest's own faults (a module that does not load): one line each, each a failure.
+    while IFS= read -r p; do
+        failed=$((failed + 1))
+        echo "FAIL  $me: $who: $p"
+    done < <(sed -n 's/^@@fault //p' "$out")
+    check "guest ran every check and powered off" "@@done" \
         "$(grep -o '^@@done' "$out" || grep -o '^@@watchdog' "$out" || echo "no result (qemu exit $qrc)")"
-    check "board: runs Debian's $abi" "$abi" "$(section kernel)"
-    local scene
+    local machine=armv7l
+    [ "$kflav" = arm64 ] && machine=aarch64 # the armhf userland's calls go through the compat layer
+    check "runs Debian's $abi, uname -m $machine" "$abi $machine" "$(section kernel | tr '\n' ' ' | sed 's/ $//')"
     # Each build's checks named by it: every scene for the i2c-dev build, then those of the hosts
     # and tools (marked "# builds: ... wiringpi" in their guest side) for the wiringPi build, on the
     # same tables. Both open the node the scenes make: wiringPi's pick for the board's revision must
     # be it.
-    build=i2cdev CP="i2cdev: "
+    build=i2cdev CP="${KP}i2cdev: "
     for scene in tests/board/scenes/*.judge.sh; do
         # shellcheck source=/dev/null
         . "$scene"
     done
-    build=wiringpi CP="wiringpi: " SP=wiringpi.
+    build=wiringpi CP="${KP}wiringpi: " SP=wiringpi.
     check "wiringPi's bus on revision $revision is the kit's /dev/i2c-$kit_bus" "$wiringpi_bus" "/dev/i2c-$kit_bus"
     for scene in $(grep -l '^# builds: .*wiringpi' tests/board/scenes/*.guest.sh); do
         # shellcheck source=/dev/null
         . "${scene%.guest.sh}.judge.sh"
     done
     build= CP= SP=
-    echo "boot to result: $elapsed s from qemu's start to power-off (guest: kernel up to init $(sed -n 's/^@@boot //p' "$out" | head -n 1) s, results at $(sed -n 's/^@@done //p' "$out" | head -n 1) s)"
+    echo "$kflav: $((passed - p0)) passed, $((failed - f0)) failed; boot to result: $elapsed s from qemu's start to power-off (guest: kernel up to init $(sed -n 's/^@@boot //p' "$out" | head -n 1) s, results at $(sed -n 's/^@@done //p' "$out" | head -n 1) s)"
+}
+
+judge() {
+    local k
+    for k in "${kernels[@]}"; do judge_kernel "$k"; done
     echo "board: $passed passed, $failed failed"
 }

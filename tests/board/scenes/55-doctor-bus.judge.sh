@@ -15,10 +15,13 @@ $unusable" "$(section doctor.nobus.out)"
 check "doctor, no usable bus: no transfer reaches the I2C core" "" \
     "$(transfers doctor.denied.trace; transfers doctor.nobus.trace)"
 
-# The kernel's own /proc/cpuinfo: an ARM kernel booted from a device tree names its hardware
-# "Generic DT based system", which wiringPi 2.25 takes for no Raspberry Pi and exits on.
+# The kernel's own /proc/cpuinfo, which differs by kernel: the 32-bit one booted from a device tree
+# names its hardware "Generic DT based system", the 64-bit one has no Hardware line at all; wiringPi
+# 2.25 takes either for no Raspberry Pi and exits.
 if [ "$build" = wiringpi ]; then
     why='wiringPi cannot identify this board: Hardware "Generic DT based system" is neither BCM2708 nor BCM2709; wiringPi exits with "Unable to determine hardware version"'
+    [ "$kflav" = arm64 ] &&
+        why='wiringPi cannot identify this board: no "Hardware" line in /proc/cpuinfo; wiringPi exits with "Unable to determine board revision from /proc/cpuinfo"'
     check "doctor and compass-monitor-directmag, the kernel's own cpuinfo: wiringPi cannot identify the board, exit 1" \
         "fail  bus: $why
 fail  verdict: neither module can work: wiringPi ends the program before it opens a bus; rebuild the kit with -DCOMPASS_BUS=i2cdev
