@@ -502,28 +502,62 @@ void report_parts_elsewhere(std::FILE* out, facts::choice how) {
     }
 }
 
+// The verdict on the modules that work on the bus looked at. Where wiringPi chose no bus, they work
+// only once the kit is rebuilt for the kit's own i2c-dev calls.
+int say_verdict(std::FILE* out, const outcome& bypass, const outcome& direct, bool unchosen,
+                bool qmc) {
+    const char* bus = facts::bus_name();
+    char use[256];
+    if (bypass.usable && direct.usable) {
+        (void)std::snprintf(use, sizeof use, "use bypassmag (%s) or directmag (%s) on %s",
+                            bypass.part, direct.part, bus);
+    } else if (bypass.usable || direct.usable) {
+        const outcome& o = bypass.usable ? bypass : direct;
+        (void)std::snprintf(use, sizeof use, "use %s: %s on %s",
+                            bypass.usable ? "bypassmag" : "directmag", o.part, bus);
+    } else {
+        say(out, level::fail,
+            "verdict: neither module can work%s on %s: bypassmag: %s; directmag: %s%s",
+            unchosen ? ": wiringPi opens no bus on this board, and none would" : "", bus,
+            bypass.reason, direct.reason, qmc ? "; the QMC part found is driven by neither" : "");
+        return 1;
+    }
+    if (unchosen) {
+        say(out, level::fail,
+            "verdict: neither module can work as built: wiringPi opens no bus on this board; "
+            "rebuilt with -DCOMPASS_BUS=i2cdev, %s",
+            use);
+        return 1;
+    }
+    say(out, level::ok, "verdict: %s", use);
+    return 0;
+}
+
 }  // namespace
 
 int run(std::FILE* out) {
-    char how[256] = "";
+    char how[320] = "";
     const facts::choice choice = facts::bus_choice(how, sizeof how);
-    if (choice == facts::choice::unchosen) {
-        say(out, level::fail, "bus: %s", how);
-        say(out, level::fail,
-            "verdict: neither module can work: wiringPi ends the program before it opens a bus; "
-            "rebuild the kit with -DCOMPASS_BUS=i2cdev");
-        return 1;
+    const bool unchosen = choice == facts::choice::unchosen;
+    if (choice != facts::choice::fixed) {
+        say(out, unchosen ? level::fail : level::ok, "bus: %s", how);
+        char revision[256] = "";
+        const bool plain = facts::board_revision(revision, sizeof revision);
+        say(out, plain ? level::ok : level::warn, "board revision: %s", revision);
     }
-    if (choice == facts::choice::chosen) {
-        say(out, level::ok, "bus: %s", how);
+    if (unchosen) {
+        say(out, level::warn,
+            "bus: looking at %s instead, the bus a -DCOMPASS_BUS=i2cdev build opens "
+            "(COMPASS_I2C_BUS)",
+            facts::bus_name());
     }
     const core::part mpu = core::open_motion_sensor();  // as bypassmag's set-up begins
     outcome bypass;
     outcome direct;
-    const char* bus = facts::bus_name();
     if (!check_bus(out, mpu)) {
         report_parts_elsewhere(out, choice);
-        say(out, level::fail, "verdict: neither module can work: %s cannot be used", bus);
+        say(out, level::fail, "verdict: neither module can work: %s%s cannot be used",
+            unchosen ? "wiringPi opens no bus on this board, and " : "", facts::bus_name());
         return 1;
     }
     const motion_part* part = check_motion(out, mpu);
@@ -533,22 +567,10 @@ int run(std::FILE* out) {
         check_qmc(out, qmc5883l::ADDRESS, qmc5883l::CHIP_ID, qmc5883l::CHIP_ID_VALUE, "QMC5883L");
     const bool qmc_p =
         check_qmc(out, qmc5883p::ADDRESS, qmc5883p::CHIP_ID, qmc5883p::CHIP_ID_VALUE, "QMC5883P");
-    const bool qmc = qmc_l || qmc_p;
-
-    if (bypass.usable && direct.usable) {
-        say(out, level::ok, "verdict: use bypassmag (%s) or directmag (%s) on %s", bypass.part,
-            direct.part, bus);
-    } else if (bypass.usable || direct.usable) {
-        const outcome& o = bypass.usable ? bypass : direct;
-        say(out, level::ok, "verdict: use %s: %s on %s", bypass.usable ? "bypassmag" : "directmag",
-            o.part, bus);
-    } else {
+    if (!bypass.usable && !direct.usable) {
         report_parts_elsewhere(out, choice);
-        say(out, level::fail,
-            "verdict: neither module can work on %s: bypassmag: %s; directmag: %s%s", bus,
-            bypass.reason, direct.reason, qmc ? "; the QMC part found is driven by neither" : "");
     }
-    return bypass.usable || direct.usable ? 0 : 1;
+    return say_verdict(out, bypass, direct, unchosen, qmc_l || qmc_p);
 }
 
 }  // namespace doctor

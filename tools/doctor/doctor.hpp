@@ -18,10 +18,15 @@ namespace facts {
 // The bus the kit talks to: "/dev/i2c-1", or "the simulated board".
 const char* bus_name();
 // How that bus was chosen: at build time (fixed), or at run time by the build's bus library
-// (chosen: wiringPi, from the board's revision), which may also fail to choose one (unchosen: it
-// then ends the program). what says how, or why not.
+// (chosen: wiringPi, by its own identification of the board), which may also choose none
+// (unchosen: it ends the program, or could not be asked; bus_name() is then the configured bus,
+// looked at as an i2c-dev build would). what says how, or why not.
 enum class choice { fixed, chosen, unchosen };
 choice bus_choice(char* what, std::size_t size);
+// The board's revision as the system shows it, from the device tree and from /proc/cpuinfo:
+// "c03111 (device tree and /proc/cpuinfo)"; false when the two differ, neither holds one, or one
+// cannot be read or holds junk.
+bool board_revision(char* what, std::size_t size);
 // What to rebuild with for another bus.
 const char* rebuild_for_other_bus();
 // When the bus was chosen at run time: the other buses where a part the kit drives identifies

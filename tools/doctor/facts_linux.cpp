@@ -1,6 +1,6 @@
 // What the doctor learns of a Linux board outside the four calls: the bus the build's backend
-// talks on (wiringPi picks its own), the /dev/i2c-* that exist, and the kernel device sysfs shows
-// at an address (i2c-dev refuses an address a device holds: EBUSY).
+// talks on (wiringPi picks its own), the board's revision, the /dev/i2c-* that exist, and the
+// kernel device sysfs shows at an address (i2c-dev refuses an address a device holds: EBUSY).
 
 // 64-bit directory offsets and inode numbers on a 32-bit board too: readdir() of the 32-bit
 // interface fails (EOVERFLOW) on a file system that hands out larger ones.
@@ -12,6 +12,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +23,6 @@
 #include "compass/core/mpu6050.hpp"
 #include "doctor.hpp"
 #include "i2cdev/calls.hpp"
-#include "wiringpi_board.hpp"
 
 // Where /dev, /proc and /sys are: the system's own, but a directory laid out like them for a test.
 // The messages name the system's paths either way.
@@ -114,44 +114,155 @@ bool answers(const char* bus, int addr, int id_reg, std::initializer_list<int> i
     return false;
 }
 
+// The board's revision from one source: a code, none there, or something unreadable or junk.
+struct revision {
+    enum { none, value, junk } state = none;
+    unsigned long code = 0;
+    char text[128] = "";  // for the report
+};
+
+// text as a message may show it: printable, at most size - 1 bytes.
+void printable(char* out, std::size_t size, const char* text) {
+    std::size_t i = 0;
+    for (; text[i] != '\0' && i + 1 < size; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        out[i] = c < 0x20 || c >= 0x7F ? '?' : static_cast<char>(c);
+    }
+    out[i] = '\0';
+}
+
+// The device tree's linux,revision: four bytes, most significant first.
+revision device_tree_revision() {
+    revision r;
+    constexpr const char* path = "/proc/device-tree/system/linux,revision";
+    std::FILE* f = std::fopen(KIT_SYSTEM_ROOT "/proc/device-tree/system/linux,revision", "rb");
+    if (f == nullptr) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            (void)std::snprintf(r.text, sizeof r.text, "none in the device tree");
+        } else {
+            r.state = revision::junk;
+            (void)std::snprintf(r.text, sizeof r.text, "%s cannot be read: %s", path,
+                                std::strerror(errno));
+        }
+        return r;
+    }
+    unsigned char b[5] = {};
+    const std::size_t n = std::fread(b, 1, sizeof b, f);
+    (void)std::fclose(f);
+    if (n != 4) {
+        r.state = revision::junk;
+        (void)std::snprintf(r.text, sizeof r.text, "%s holds %s%zu bytes, not 4", path,
+                            n > 4 ? "more than " : "", n > 4 ? std::size_t{4} : n);
+        return r;
+    }
+    r.state = revision::value;
+    r.code = static_cast<unsigned long>(b[0]) << 24U | static_cast<unsigned long>(b[1]) << 16U |
+             static_cast<unsigned long>(b[2]) << 8U | b[3];
+    (void)std::snprintf(r.text, sizeof r.text, "%04lx in the device tree", r.code);
+    return r;
+}
+
+// The first "Revision" line of /proc/cpuinfo: a hexadecimal code of up to eight digits.
+revision cpuinfo_revision() {
+    revision r;
+    std::FILE* f = std::fopen(KIT_SYSTEM_ROOT "/proc/cpuinfo", "r");
+    if (f == nullptr) {
+        r.state = revision::junk;
+        (void)std::snprintf(r.text, sizeof r.text, "/proc/cpuinfo cannot be read: %s",
+                            std::strerror(errno));
+        return r;
+    }
+    char line[128];
+    bool line_start = true;  // a longer line comes in pieces: only a line's first one counts
+    bool found = false;
+    bool whole = true;
+    while (!found && std::fgets(line, sizeof line, f) != nullptr) {
+        whole = std::strchr(line, '\n') != nullptr || std::feof(f) != 0;
+        found = line_start && std::strncmp(line, "Revision", 8) == 0;
+        line_start = whole;
+    }
+    (void)std::fclose(f);
+    if (!found) {
+        (void)std::snprintf(r.text, sizeof r.text, "no Revision line in /proc/cpuinfo");
+        return r;
+    }
+    r.state = revision::junk;
+    if (!whole) {  // no code of eight digits makes a line that long
+        (void)std::snprintf(r.text, sizeof r.text,
+                            "/proc/cpuinfo's Revision line is over-long, no revision code");
+        return r;
+    }
+    line[std::strcspn(line, "\r\n")] = '\0';
+    const char* v = line + 8;
+    v += std::strspn(v, " \t");
+    v += *v == ':' ? 1 : 0;
+    v += std::strspn(v, " \t");
+    const std::size_t digits = std::strspn(v, "0123456789abcdefABCDEF");
+    if (digits == 0 || digits > 8 || v[digits + std::strspn(v + digits, " \t")] != '\0') {
+        char shown[32];
+        printable(shown, sizeof shown, v);
+        (void)std::snprintf(r.text, sizeof r.text,
+                            "/proc/cpuinfo's Revision line holds \"%s\", no revision code", shown);
+        return r;
+    }
+    r.state = revision::value;
+    r.code = std::strtoul(v, nullptr, 16);
+    (void)std::snprintf(r.text, sizeof r.text, "%04lx in /proc/cpuinfo", r.code);
+    return r;
+}
+
 }  // namespace
 
 const char* bus_name() {
-    // Decided once: wiringPi reads the board's revision once too.
-    static char name[32] = "";
-    if (name[0] == '\0') {
-        char why[8];
-        if (!tool::program_bus(name, sizeof name, why, sizeof why)) {
-            (void)std::snprintf(name, sizeof name, "no bus");
-        }
-    }
-    return name;
+    return tool::pick_bus().path;
 }
 
 choice bus_choice(char* what, std::size_t size) {
-    char path[32];
-    if (!tool::program_bus(path, sizeof path, what, size)) {
-        return choice::unchosen;
+    const tool::bus_pick& pick = tool::pick_bus();
+    (void)std::snprintf(what, size, "%s", pick.what);
+    switch (pick.how) {
+        case tool::bus_pick::kind::fixed:
+            return choice::fixed;
+        case tool::bus_pick::kind::chosen:
+            return choice::chosen;
+        default:
+            return choice::unchosen;
     }
-    if (KIT_BUS_WIRINGPI == 0) {
-        (void)std::snprintf(what, size, "%s, as the kit was built", path);
-        return choice::fixed;
+}
+
+bool board_revision(char* what, std::size_t size) {
+    const revision dt = device_tree_revision();
+    const revision cpu = cpuinfo_revision();
+    if (dt.state == revision::value && cpu.state == revision::value) {
+        if (dt.code == cpu.code) {
+            (void)std::snprintf(what, size, "%04lx (device tree and /proc/cpuinfo)", dt.code);
+            return true;
+        }
+        (void)std::snprintf(what, size,
+                            "%04lx in the device tree, %04lx in /proc/cpuinfo: they differ",
+                            dt.code, cpu.code);
+        return false;
     }
-    const wiringpi::board b = wiringpi::identify_file(KIT_SYSTEM_ROOT "/proc/cpuinfo");
-    (void)std::snprintf(what, size, "board revision %s: wiringPi opens %s", b.revision, path);
-    return choice::chosen;
+    (void)std::snprintf(what, size, "%s; %s", dt.text, cpu.text);
+    return dt.state != revision::junk && cpu.state != revision::junk &&
+           (dt.state == revision::value || cpu.state == revision::value);
 }
 
 const char* rebuild_for_other_bus() {
-    return KIT_BUS_WIRINGPI != 0
-               ? "rebuild the kit with -DCOMPASS_BUS=i2cdev -DCOMPASS_I2C_BUS=N for another bus "
-                 "(wiringPi picks its own from the board's revision)"
-               : "rebuild the kit with -DCOMPASS_I2C_BUS=N for another bus";
+    switch (tool::pick_bus().how) {
+        case tool::bus_pick::kind::fixed:
+            return "rebuild the kit with -DCOMPASS_I2C_BUS=N for another bus";
+        case tool::bus_pick::kind::chosen:
+            return "rebuild the kit with -DCOMPASS_BUS=i2cdev -DCOMPASS_I2C_BUS=N for another bus "
+                   "(wiringPi picks its own from the board's revision)";
+        default:
+            return "rebuild the kit with -DCOMPASS_BUS=i2cdev -DCOMPASS_I2C_BUS=N for another bus";
+    }
 }
 
 void parts_elsewhere(char* buf, std::size_t size) {
     buf[0] = '\0';
-    if (KIT_BUS_WIRINGPI == 0) {
+    if (tool::pick_bus().how != tool::bus_pick::kind::chosen) {
         return;
     }
     int found[max_buses] = {};

@@ -15,6 +15,13 @@ choice bus_choice(char* what, std::size_t size) {
     return choice::fixed;
 }
 
+bool board_revision(char* what, std::size_t size) {
+    if (size > 0) {
+        what[0] = '\0';
+    }
+    return true;
+}
+
 const char* rebuild_for_other_bus() {
     return "rebuild the kit for a real bus";
 }

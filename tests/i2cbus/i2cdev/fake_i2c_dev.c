@@ -102,6 +102,9 @@ int ioctl(int fd, unsigned long request, ...) {
     c->request = request;
     if (request == I2C_SLAVE) {
         c->arg = (unsigned long)argp;
+        if (fake.busy_addr != 0 && c->arg == (unsigned long)fake.busy_addr) {
+            return fail(EBUSY);
+        }
         return fake.slave_errno != 0 ? fail(fake.slave_errno) : 0;
     }
     if (request != I2C_SMBUS) {

@@ -27,6 +27,7 @@ struct fake_call {
 struct fake_script {
     int open_errno;          /* opening /dev/i2c-* fails with this errno (0: succeeds) */
     int slave_errno;         /* ioctl I2C_SLAVE fails with this errno */
+    int busy_addr;           /* ... and at this address alone with EBUSY (0: at none) */
     int smbus_errno;         /* ioctl I2C_SMBUS fails with this errno */
     unsigned char read_byte; /* what an SMBus byte-data read returns */
     int sleep_fail_count;    /* this many nanosleep calls fail before the real one runs */

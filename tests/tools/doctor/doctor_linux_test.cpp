@@ -1,6 +1,8 @@
-// compass-doctor's Linux facts on a directory laid out as /dev and /sys: the buses it lists, and
+// compass-doctor's Linux facts on a directory laid out as /dev, /proc and /sys: the buses it lists,
 // the kernel device it names at an address i2c-dev refuses, on the adapter the bus node's minor
-// number gives. The bus calls are the simulated board's, which refuses the address (EBUSY).
+// number gives, the board's revision, and other buses where the parts answer when wiringPi picked
+// the bus. The bus calls are the simulated board's, which refuses the address (EBUSY); the other
+// buses are the i2c-dev backend's fake kernel side, where every register reads the same byte.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,19 +12,43 @@
 #include <regex>
 #include <string>
 
+#include "board_bus.hpp"
 #include "doctor.hpp"
+#include "fake_i2c_dev.h"
 #include "sim/board.hpp"
+
+// The program's bus as the test sets it: picked at build time, or by wiringPi.
+tool::bus_pick test_pick;
+
+const tool::bus_pick& tool::pick_bus() {
+    return test_pick;
+}
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// The test's /: its /dev/i2c-1 is /dev/null, character device 1:3, so the bus is adapter 3.
+void pick(tool::bus_pick::kind how) {
+    test_pick = tool::bus_pick{how, "/dev/i2c-1", "/dev/i2c-1, as the test says"};
+}
+
+// The test's /: its /dev/i2c-1 is /dev/null, character device 1:3, so the bus is adapter 3; so is
+// /dev/i2c-4, another node of it. /dev/i2c-3 and /dev/i2c-10 are adapters 5 and 7.
 void lay_out_system(const fs::path& root) {
     fs::remove_all(root);
     fs::create_directories(root / "dev");
-    fs::create_symlink("/dev/null", root / "dev/i2c-1");
-    for (const char* other : {"i2c-10", "i2c-3", "i2c-x", "null"}) {
+    fs::create_directories(root / "proc");
+    const struct {
+        const char* node;
+        const char* device;
+    } links[] = {{"i2c-1", "/dev/null"},
+                 {"i2c-4", "/dev/null"},
+                 {"i2c-3", "/dev/zero"},
+                 {"i2c-10", "/dev/full"}};
+    for (const auto& l : links) {
+        fs::create_symlink(l.device, root / "dev" / l.node);
+    }
+    for (const char* other : {"i2c-x", "null"}) {
         std::ofstream(root / "dev" / other).put('\n');
     }
     const fs::path devices = root / "sys/bus/i2c/devices";
@@ -58,9 +84,10 @@ std::string run_doctor() {
 
 TEST(DoctorOnLinux, NamesTheKernelDeviceOnTheBusAdapter) {
     lay_out_system(DOCTOR_TEST_SYSTEM_ROOT);
+    pick(tool::bus_pick::kind::fixed);
     char buses[128] = "";
     doctor::facts::list_buses(buses, sizeof buses);
-    EXPECT_STREQ(buses, "/dev/i2c-1 /dev/i2c-3 /dev/i2c-10");
+    EXPECT_STREQ(buses, "/dev/i2c-1 /dev/i2c-3 /dev/i2c-4 /dev/i2c-10");
 
     const struct {
         const char* name;
@@ -79,7 +106,7 @@ TEST(DoctorOnLinux, NamesTheKernelDeviceOnTheBusAdapter) {
          "\nfail  0x0C: held by a kernel driver \\(i2cdetect shows UU\\); unbind it"},
         {"no_bus", [] { sim::board().bus_missing(); },
          "^fail  bus: /dev/i2c-1 does not exist \\(I2C buses here: /dev/i2c-1 /dev/i2c-3 "
-         "/dev/i2c-10\\)"},
+         "/dev/i2c-4 /dev/i2c-10\\)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -87,6 +114,71 @@ TEST(DoctorOnLinux, NamesTheKernelDeviceOnTheBusAdapter) {
         c.set();
         const std::string out = run_doctor();
         EXPECT_TRUE(std::regex_search(out, std::regex(c.finding, std::regex::extended))) << out;
+    }
+}
+
+// Where wiringPi picked a bus the parts do not answer on, the doctor names the other adapters where
+// they do: not another node of the picked one, and nothing on a bus fixed at build time.
+TEST(DoctorOnLinux, NamesOtherAdaptersWhereThePartsAnswerWhenWiringPiPicked) {
+    lay_out_system(DOCTOR_TEST_SYSTEM_ROOT);
+    const std::string elsewhere =
+        "\nfail  the kit's parts answer on /dev/i2c-3 (0x68), /dev/i2c-10 (0x68), not on "
+        "/dev/i2c-1, the bus wiringPi opens: rebuild the kit with -DCOMPASS_BUS=i2cdev";
+    for (const auto how : {tool::bus_pick::kind::chosen, tool::bus_pick::kind::fixed}) {
+        SCOPED_TRACE(how == tool::bus_pick::kind::chosen ? "chosen" : "fixed");
+        pick(how);
+        fake_reset();
+        fake.read_byte = 0x68;  // an MPU-6050's WHO_AM_I, on every other bus
+        sim::board().reset().bus_missing();
+        const std::string out = run_doctor();
+        EXPECT_EQ(out.find(elsewhere) != std::string::npos, how == tool::bus_pick::kind::chosen)
+            << out;
+        EXPECT_EQ(fake_ndevices, 0);
+    }
+    fake_reset();
+}
+
+// The revision the doctor shows beside wiringPi's answer: the device tree's four bytes, most
+// significant first, and the Revision line, each as found.
+TEST(DoctorOnLinux, ShowsTheBoardRevisionFromTheDeviceTreeAndFromCpuinfo) {
+    const fs::path proc = fs::path(DOCTOR_TEST_SYSTEM_ROOT) / "proc";
+    const std::string pi4 = "processor\t: 0\nRevision\t: c03111\nSerial\t\t: 1\n";
+    const struct {
+        const char* tree;  // the four bytes; nullptr: no file
+        std::size_t tree_size;
+        std::string cpuinfo;  // empty: no file
+        bool plain;
+        const char* said;
+    } cases[] = {
+        {"\x00\xc0\x31\x11", 4, pi4, true, "c03111 (device tree and /proc/cpuinfo)"},
+        {"\x00\xa0\x20\x82", 4, pi4, false,
+         "a02082 in the device tree, c03111 in /proc/cpuinfo: they differ"},
+        {"\x00\xd0\x41\x70", 4, "processor\t: 0\n", true,
+         "d04170 in the device tree; no Revision line in /proc/cpuinfo"},
+        {nullptr, 0, "Revision\t: 0002\n", true, "none in the device tree; 0002 in /proc/cpuinfo"},
+        {"\x00\x00\x00\x02\x00", 5, "", false,
+         "/proc/device-tree/system/linux,revision holds more than 4 bytes, not 4; "
+         "/proc/cpuinfo cannot be read: No such file or directory"},
+        {nullptr, 0, "Revision\t: be\x1bta\n", false,
+         "none in the device tree; /proc/cpuinfo's Revision line holds \"be?ta\", no revision "
+         "code"},
+        {nullptr, 0, "Revision\t: " + std::string(200, '0') + "\n", false,
+         "none in the device tree; /proc/cpuinfo's Revision line is over-long, no revision code"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        fs::remove_all(proc);
+        fs::create_directories(proc / "device-tree/system");
+        if (c.tree != nullptr) {
+            std::ofstream(proc / "device-tree/system/linux,revision", std::ios::binary)
+                .write(c.tree, static_cast<std::streamsize>(c.tree_size));
+        }
+        if (!c.cpuinfo.empty()) {
+            std::ofstream(proc / "cpuinfo") << c.cpuinfo;
+        }
+        char said[256] = "";
+        EXPECT_EQ(doctor::facts::board_revision(said, sizeof said), c.plain);
+        EXPECT_STREQ(said, c.said);
     }
 }
 
