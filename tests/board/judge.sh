@@ -14,11 +14,16 @@ expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see tests/board/expect.
     awk -v want="$1" -v module="$2" -v absent="${4:-}" -f tests/board/expect.awk "$table" "$3"
 }
 
-# wiringPi's bus for the board's revision in tests/board/cpuinfo (a01041: a Pi 2, its header's I2C
-# on bus 1), and the line with which the wiringPi build's compass-doctor begins.
+# wiringPi's bus for the board's revision in tests/board/cpuinfo (a01041: a Pi 2, layout 2, its
+# header's I2C on bus 1), and the lines with which the wiringPi build's compass-doctor begins: the
+# library's answer, the revision (the emulated board's device tree has none).
 revision=$(sed -n 's/^Revision\t*: //p' tests/board/cpuinfo)
 wiringpi_bus=/dev/i2c-1
-doctor_bus() { [ "$build" != wiringpi ] || echo "ok    bus: board revision $revision: wiringPi opens $wiringpi_bus"; }
+doctor_bus() {
+    [ "$build" != wiringpi ] ||
+        printf 'ok    bus: wiringPi (version not told) opens %s (piBoardRev() returns 2)\nok    board revision: none in the device tree; %s in /proc/cpuinfo\n' \
+            "$wiringpi_bus" "$revision"
+}
 
 passed=0
 failed=0
