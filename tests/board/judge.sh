@@ -67,7 +67,7 @@ judge_kernel() {
     elapsed=$(cat "$guest/$kflav.elapsed")
     KP="$kflav " CP="$kflav board: "
     echo
-    echo "kernel: $kflav: $(section kernel | head -n 1) (Debian $kver), busybox $bbver"
+    echo "kernel: $kflav: $abi (Debian $kver), busybox $bbver"
     case $qrc in
         0) ;;
         124) echo "$me: $who: booting: the board did not power off within 300 s; judging what it printed" ;;
