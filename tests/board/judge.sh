@@ -14,15 +14,14 @@ expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see tests/board/expect.
     awk -v want="$1" -v module="$2" -v absent="${4:-}" -f tests/board/expect.awk "$table" "$3"
 }
 
-# wiringPi's bus for the board's revision in tests/board/cpuinfo (a01041: a Pi 2, layout 2, its
-# header's I2C on bus 1), and the lines with which the wiringPi build's compass-doctor begins: the
-# library's answer, the revision (the emulated board's device tree has none).
+# The board's revision in tests/board/cpuinfo (a01041: a Pi 2), and the lines with which the
+# wiringPi build's compass-doctor begins there: the library's answer (its layout, in layout and
+# wiringpi_bus: judge_kernel), the revision (the emulated board's device tree has none).
 revision=$(sed -n 's/^Revision\t*: //p' tests/board/cpuinfo)
-wiringpi_bus=/dev/i2c-1
 doctor_bus() {
     [ "$build" != wiringpi ] ||
-        printf 'ok    bus: wiringPi (version not told) opens %s (piBoardRev() returns 2)\nok    board revision: none in the device tree; %s in /proc/cpuinfo\n' \
-            "$wiringpi_bus" "$revision"
+        printf 'ok    bus: wiringPi (version not told) opens %s (piBoardRev() returns %s)\nok    board revision: none in the device tree; %s in /proc/cpuinfo\n' \
+            "$wiringpi_bus" "$layout" "$revision"
 }
 
 passed=0
@@ -91,15 +90,18 @@ judge_kernel() {
     check "runs Debian's $abi, uname -m $machine" "$abi $machine" "$(section kernel | tr '\n' ' ' | sed 's/ $//')"
     # Each build's checks named by it: every scene for the i2c-dev build, then those of the hosts
     # and tools (marked "# builds: ... wiringpi" in their guest side) for the wiringPi build, on the
-    # same tables. Both open the node the scenes make: wiringPi's pick for the board's revision must
-    # be it.
+    # same tables. Both open the node the scenes make: the bus wiringPi picks for the board must be
+    # it (wiringPiI2CSetup: /dev/i2c-0 for layout 1, /dev/i2c-1 for any later one).
     build=i2cdev CP="${KP}i2cdev: "
     for scene in tests/board/scenes/*.judge.sh; do
         # shellcheck source=/dev/null
         . "$scene"
     done
     build=wiringpi CP="${KP}wiringpi: " SP=wiringpi.
-    check "wiringPi's bus on revision $revision is the kit's /dev/i2c-$kit_bus" "$wiringpi_bus" "/dev/i2c-$kit_bus"
+    layout=$(section rev.pi2.out | sed -n 's/^layout //p')
+    case $layout in 1) wiringpi_bus=/dev/i2c-0 ;; '') wiringpi_bus=none ;; *) wiringpi_bus=/dev/i2c-1 ;; esac
+    check "wiringPi's bus on revision $revision (piBoardRev() returns ${layout:-nothing}) is the kit's /dev/i2c-$kit_bus" \
+        "/dev/i2c-$kit_bus" "$wiringpi_bus"
     for scene in $(grep -l '^# builds: .*wiringpi' tests/board/scenes/*.guest.sh); do
         # shellcheck source=/dev/null
         . "${scene%.guest.sh}.judge.sh"
