@@ -16,10 +16,13 @@ extern "C" {
  * - wiringPi (tried: 2.25) never returns one: it prints "Unable to open I2C device: <reason>" or
  *   "Unable to select I2C device: <reason>" on stderr and ends the process with status 1 (its
  *   WIRINGPI_CODES only counts after a wiringPiSetup* call, which the kit never makes). It picks
- *   the bus itself from the board's revision in /proc/cpuinfo: /dev/i2c-0 on the first Raspberry
- *   Pi (revision 0002 or 0003), /dev/i2c-1 on any other, whatever COMPASS_I2C_BUS says; a board
- *   it cannot identify (2.25: no "Hardware" line naming BCM2708 or BCM2709) ends the process too.
- *   The board tools look at that bus with the kit's own calls first (compass-doctor). */
+ *   the bus itself from its piBoardRev(): /dev/i2c-0 for layout 1 (the first Raspberry Pi,
+ *   revision 0002 or 0003), /dev/i2c-1 for any other, whatever COMPASS_I2C_BUS says. A board
+ *   piBoardRev() cannot identify ends the process too, and which those are depends on the version
+ *   (2.25 wants a "Hardware" line naming BCM2708 or BCM2709, 2.50 some "Hardware" line, 3.x only a
+ *   revision, from the device tree or /proc/cpuinfo). The board tools ask the library they run
+ *   with (its piBoardRev(), in a child process) and look at that bus with the kit's own calls
+ *   first (compass-doctor). */
 int wiringPiI2CSetup(int devId);
 
 /* Reads one 8-bit register: 0..255, or -1 when the transfer fails. */

@@ -16,7 +16,7 @@ backend=$1 bus=$2 doctor=$3 bypass=$4 direct=$5 calibrate=$6 later=${7:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
-tree=- lib=
+tree=- lib=''
 
 # run CPUINFO NODE PROGRAM [ARG...]: stderr, stdout and exit status of the program, with
 # /proc/cpuinfo reading CPUINFO (printf %b), the device tree's linux,revision the bytes $tree
@@ -94,7 +94,7 @@ board() {
     tree=$3
     for library in real later; do
         if [ "$library" = real ]; then
-            lib= name='wiringPi (version not told)' answer=$4
+            lib='' name='wiringPi (version not told)' answer=$4
         else
             lib=$later name='wiringPi 3.14' answer=$5
         fi
@@ -111,7 +111,7 @@ board() {
 $6
 exit status 1"
     done
-    tree=- lib=
+    tree=- lib=''
 }
 
 none='ok    board revision: none in the device tree;'
@@ -129,6 +129,10 @@ board pi5 'processor\t: 0\nRevision\t: d04170\n' - "exits:$old_no_revision" '1 2
     "$none d04170 in /proc/cpuinfo"
 board pc 'processor\t: 0\nvendor_id\t: GenuineIntel\n' - "exits:$old_no_revision" "exits:$new_oops" \
     'warn  board revision: none in the device tree; no Revision line in /proc/cpuinfo'
+# Junk after a revision's digits: both libraries take the board, so the tools do, the doctor
+# noting the junk.
+board junk-revision 'Hardware\t: BCM2709\nRevision\t: 1234junk\n' - '1 2' '1 2' \
+    "warn  board revision: none in the device tree; /proc/cpuinfo's Revision line holds \"1234junk\", no revision code"
 # The device tree alone (a Pi 4's), and a device tree that says the first Model B where
 # /proc/cpuinfo says a later one: 2.25 reads only /proc/cpuinfo, the later line the tree first.
 board tree-only 'processor\t: 0\n' '\0000\0300\0061\0021' "exits:$old_no_revision" '1 2' \

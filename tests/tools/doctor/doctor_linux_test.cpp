@@ -71,14 +71,18 @@ void lay_out_system(const fs::path& root) {
     }
 }
 
-std::string run_doctor() {
+// The doctor's report; its exit status in *status when asked for.
+std::string run_doctor(int* status = nullptr) {
     char* buf = nullptr;
     std::size_t size = 0;
     std::FILE* out = open_memstream(&buf, &size);
-    (void)doctor::run(out);
+    const int s = doctor::run(out);
     (void)std::fclose(out);
     std::string r(buf, size);
     std::free(buf);
+    if (status != nullptr) {
+        *status = s;
+    }
     return r;
 }
 
@@ -136,6 +140,31 @@ TEST(DoctorOnLinux, NamesOtherAdaptersWhereThePartsAnswerWhenWiringPiPicked) {
         EXPECT_EQ(fake_ndevices, 0);
     }
     fake_reset();
+}
+
+// On a board wiringPi refuses, the parts are still looked for, on the configured bus, and found to
+// work there; the kit as built does not, and the verdict and the exit status say so.
+TEST(DoctorOnLinux, OnABoardWiringPiRefusesLooksAtTheConfiguredBusAndStillFails) {
+    lay_out_system(DOCTOR_TEST_SYSTEM_ROOT);
+    std::ofstream(fs::path(DOCTOR_TEST_SYSTEM_ROOT) / "proc/cpuinfo") << "Revision\t: c03111\n";
+    test_pick = tool::bus_pick{tool::bus_pick::kind::refused, "/dev/i2c-1", "wiringPi says no"};
+    sim::board().reset().noise(0.2);
+    int status = 0;
+    const std::string out = run_doctor(&status);
+    EXPECT_EQ(out.rfind("fail  bus: wiringPi says no\n"
+                        "ok    board revision: none in the device tree; c03111 in /proc/cpuinfo\n"
+                        "warn  bus: looking at /dev/i2c-1 instead, the bus a -DCOMPASS_BUS=i2cdev "
+                        "build opens (COMPASS_I2C_BUS)\n"
+                        "ok    bus: /dev/i2c-1 opens for reading and writing\n",
+                        0),
+              0U)
+        << out;
+    EXPECT_NE(
+        out.find("\nfail  verdict: neither module can work as built: wiringPi opens no bus on "
+                 "this board; rebuilt with -DCOMPASS_BUS=i2cdev, use bypassmag ("),
+        std::string::npos)
+        << out;
+    EXPECT_EQ(status, 1);
 }
 
 // The revision the doctor shows beside wiringPi's answer: the device tree's four bytes, most
