@@ -23,7 +23,8 @@ toolchain=()
 $on_armhf || toolchain=(g++-arm-linux-gnueabihf binutils-arm-linux-gnueabihf)
 # The armhf C and C++ libraries tell dpkg-shlibdeps what the armhf packages depend on.
 cross=("${toolchain[@]}" qemu-user libc6:armhf libstdc++6:armhf)
-guest=(qemu-system-arm cpio xz-utils)  # the board test's emulated board and its root
+# The board test's emulated boards (qemu-system-arm has -aarch64 too), arm64 modules' compiler, root.
+guest=(qemu-system-arm gcc-aarch64-linux-gnu cpio xz-utils)
 # npm fetches wiringPi's sources (scripts/wiringpi.sh); any npm on the PATH will do.
 npm=()
 command -v npm >/dev/null || npm=(npm)

@@ -1,8 +1,9 @@
 # shellcheck shell=bash
 # The guest's root: the kit built for armhf on the i2c-dev backend and packaged as a user gets it,
 # its packages unpacked, the test's hosts built against their pkg-config files, the bridge's daemon
-# (the simulated board's models, static, from the kit's build), the scenes, busybox, the kernel
-# modules and the C library they all need; packed as $guest/initramfs.cpio.
+# (the simulated board's models, static, from the kit's build), the scenes, busybox, every kernel's
+# modules and the C library they all need; packed once as $guest/initramfs.cpio, which each kernel
+# boots.
 
 build_kit() {
     echo "=== building the kit for armhf (COMPASS_BUS=i2cdev) and its Debian packages"
@@ -94,8 +95,14 @@ make_guest() {
     echo "KIT_BUS=$kit_bus" >"$groot/opt/board/env"
     install -m 755 tests/board/init "$groot/init"
     put "$bbcache/busybox" /bin
-    put "$kimg/i2c-dev.ko" "/lib/modules/$abi/kernel/drivers/i2c"
-    put "${kmod_files[@]}" "/lib/modules/$abi/extra"
+    # One root for every kernel: each finds its own modules under /lib/modules/$(uname -r).
+    local k
+    for k in "${kernels[@]}"; do
+        use_kernel "$k"
+        put "$kimg/i2c-dev.ko" "/lib/modules/$abi/kernel/drivers/i2c"
+        # shellcheck disable=SC2086 # the list's words are paths
+        put ${kmod_files[$k]} "/lib/modules/$abi/extra"
+    done
     add_wiringpi_build
     add_c_library
     (cd "$groot" && find . | cpio -o -H newc --quiet) >"$guest/initramfs.cpio"

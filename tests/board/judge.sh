@@ -1,6 +1,7 @@
 # shellcheck shell=bash
-# Judging from outside: what the guest printed in $out, section by section, against what each
-# scene's judge (scenes/*.judge.sh, in order) expects. Counts passed and failed.
+# Judging from outside: what the guest printed on each kernel ($out), section by section, against
+# what each scene's judge (scenes/*.judge.sh, in order) expects. Counts passed and failed over all
+# kernels; each check is named by its kernel and build ("armmp i2cdev: ...", "arm64 wiringpi: ...").
 table=tests/compass/sequences.txt
 
 # SP and CP: the prefixes of the build being judged in the sections' and in the checks' names.
@@ -13,11 +14,15 @@ expect() { # expect WHAT MODULE READINGS [ABSENT-ADDR] : see tests/board/expect.
     awk -v want="$1" -v module="$2" -v absent="${4:-}" -f tests/board/expect.awk "$table" "$3"
 }
 
-# wiringPi's bus for the board's revision in tests/board/cpuinfo (a01041: a Pi 2, its header's I2C
-# on bus 1), and the line with which the wiringPi build's compass-doctor begins.
+# The board's revision in tests/board/cpuinfo (a01041: a Pi 2), and the lines with which the
+# wiringPi build's compass-doctor begins there: the library's answer (its layout, in layout and
+# wiringpi_bus: judge_kernel), the revision (the emulated board's device tree has none).
 revision=$(sed -n 's/^Revision\t*: //p' tests/board/cpuinfo)
-wiringpi_bus=/dev/i2c-1
-doctor_bus() { [ "$build" != wiringpi ] || echo "ok    bus: board revision $revision: wiringPi opens $wiringpi_bus"; }
+doctor_bus() {
+    [ "$build" != wiringpi ] ||
+        printf 'ok    bus: wiringPi (version not told) opens %s (piBoardRev() returns %s)\nok    board revision: none in the device tree; %s in /proc/cpuinfo\n' \
+            "$wiringpi_bus" "$layout" "$revision"
+}
 
 passed=0
 failed=0
@@ -51,29 +56,62 @@ check_waits() {
     done < <(expect waits "$1" /dev/null)
 }
 
-judge() {
+# judge_kernel FLAVOUR : one kernel's run. A guest that never reached its init is one line, not
+# every check failing; one that hung or whose module did not load is judged on what it printed.
+judge_kernel() {
+    use_kernel "$1"
+    local qrc elapsed scene p0=$passed f0=$failed
+    out=$guest/$kflav.console.txt
+    qrc=$(cat "$guest/$kflav.qrc")
+    elapsed=$(cat "$guest/$kflav.elapsed")
+    KP="$kflav " CP="$kflav board: "
     echo
-    echo "kernel: $(section kernel) (Debian $kver), busybox $bbver"
-    check "board: guest ran every check and powered off" "@@done" \
+    echo "kernel: $kflav: $abi (Debian $kver), busybox $bbver"
+    case $qrc in
+        0) ;;
+        124) echo "$me: $who: booting: the board did not power off within 300 s; judging what it printed" ;;
+        *) echo "$me: $who: booting: $qemu exited with $qrc:"; tail -n 20 "$guest/$kflav.qemu.log" ;;
+    esac
+    if ! grep -q '^@@boot' "$out"; then
+        failed=$((failed + 1))
+        echo "FAIL  $me: $who: booting: the guest never ran its init; the console's last lines:"
+        tail -n 20 "$out" | sed 's/^/      /'
+        return
+    fi
+    # The guest's own faults (a module that does not load): one line each, each a failure.
+    while IFS= read -r p; do
+        failed=$((failed + 1))
+        echo "FAIL  $me: $who: $p"
+    done < <(sed -n 's/^@@fault //p' "$out")
+    check "guest ran every check and powered off" "@@done" \
         "$(grep -o '^@@done' "$out" || grep -o '^@@watchdog' "$out" || echo "no result (qemu exit $qrc)")"
-    check "board: runs Debian's $abi" "$abi" "$(section kernel)"
-    local scene
+    local machine=armv7l
+    [ "$kflav" = arm64 ] && machine=aarch64 # the armhf userland's calls go through the compat layer
+    check "runs Debian's $abi, uname -m $machine" "$abi $machine" "$(section kernel | tr '\n' ' ' | sed 's/ $//')"
     # Each build's checks named by it: every scene for the i2c-dev build, then those of the hosts
     # and tools (marked "# builds: ... wiringpi" in their guest side) for the wiringPi build, on the
-    # same tables. Both open the node the scenes make: wiringPi's pick for the board's revision must
-    # be it.
-    build=i2cdev CP="i2cdev: "
+    # same tables. Both open the node the scenes make: the bus wiringPi picks for the board must be
+    # it (wiringPiI2CSetup: /dev/i2c-0 for layout 1, /dev/i2c-1 for any later one).
+    build=i2cdev CP="${KP}i2cdev: "
     for scene in tests/board/scenes/*.judge.sh; do
         # shellcheck source=/dev/null
         . "$scene"
     done
-    build=wiringpi CP="wiringpi: " SP=wiringpi.
-    check "wiringPi's bus on revision $revision is the kit's /dev/i2c-$kit_bus" "$wiringpi_bus" "/dev/i2c-$kit_bus"
+    build=wiringpi CP="${KP}wiringpi: " SP=wiringpi.
+    layout=$(section rev.pi2.out | sed -n 's/^layout //p')
+    case $layout in 1) wiringpi_bus=/dev/i2c-0 ;; '') wiringpi_bus=none ;; *) wiringpi_bus=/dev/i2c-1 ;; esac
+    check "wiringPi's bus on revision $revision (piBoardRev() returns ${layout:-nothing}) is the kit's /dev/i2c-$kit_bus" \
+        "/dev/i2c-$kit_bus" "$wiringpi_bus"
     for scene in $(grep -l '^# builds: .*wiringpi' tests/board/scenes/*.guest.sh); do
         # shellcheck source=/dev/null
         . "${scene%.guest.sh}.judge.sh"
     done
     build= CP= SP=
-    echo "boot to result: $elapsed s from qemu's start to power-off (guest: kernel up to init $(sed -n 's/^@@boot //p' "$out" | head -n 1) s, results at $(sed -n 's/^@@done //p' "$out" | head -n 1) s)"
+    echo "$kflav: $((passed - p0)) passed, $((failed - f0)) failed; boot to result: $elapsed s from qemu's start to power-off (guest: kernel up to init $(sed -n 's/^@@boot //p' "$out" | head -n 1) s, results at $(sed -n 's/^@@done //p' "$out" | head -n 1) s)"
+}
+
+judge() {
+    local k
+    for k in "${kernels[@]}"; do judge_kernel "$k"; done
     echo "board: $passed passed, $failed failed"
 }

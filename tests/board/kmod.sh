@@ -17,20 +17,29 @@ done
 
 vermagic() { strings "$1" | sed -n 's/^vermagic=//p'; }
 
-# build_kmods : builds each module in $bdir/kmod/NAME (sources copied only when changed, so make
-# redoes only what changed) and lists the results in kmod_files.
+# build_kmods : builds each module for each kernel in $bdir/kmod/FLAVOUR/NAME (sources copied only
+# when changed, so make redoes only what changed) and lists the results in kmod_files[FLAVOUR].
+declare -A kmod_files=()
 build_kmods() {
+    local k
+    for k in "${kernels[@]}"; do
+        use_kernel "$k"
+        echo "=== building ${kmods[*]%% *} for $abi"
+        build_kmods_for
+    done
+}
+build_kmods_for() {
     local m name s src obj objs ko want
-    kmod_files=()
+    kmod_files[$kflav]=
     want=$(vermagic "$kimg/i2c-dev.ko")
     for m in "${kmods[@]}"; do
         name=${m%% *}
-        local dir=$bdir/kmod/$name
+        local dir=$bdir/kmod/$kflav/$name
         mkdir -p "$dir"
         objs=()
         for s in ${m#* }; do
             case $s in linux:*) src=$ksrc/${s#linux:} ;; *) src=$s ;; esac
-            [ -f "$src" ] || die "module $name: no source $src"
+            [ -f "$src" ] || kdie "building $name.ko: no source $src"
             cmp -s "$src" "$dir/${src##*/}" || cp "$src" "$dir/"
             obj=${src##*/}
             case $obj in *.c) objs+=("${obj%.c}.o") ;; esac
@@ -42,11 +51,11 @@ build_kmods() {
             printf 'obj-m := %s.o\n%s-y := %s\n' "$name" "$name" "${objs[*]}" >"$dir/Kbuild.new"
         fi
         if cmp -s "$dir/Kbuild.new" "$dir/Kbuild"; then rm "$dir/Kbuild.new"; else mv "$dir/Kbuild.new" "$dir/Kbuild"; fi
-        quiet "building $name.ko" make -C "$hdr" M="$(cd "$dir" && pwd)" ARCH=arm \
-            CROSS_COMPILE=arm-linux-gnueabihf- modules
+        quiet "$who: building $name.ko" make -C "$hdr" M="$(cd "$dir" && pwd)" ARCH="$kmarch" \
+            CROSS_COMPILE="$kcross" modules
         ko=$dir/$name.ko
         [ "$(vermagic "$ko")" = "$want" ] ||
-            die "$name.ko built against linux-headers-$abi does not match the kernel's modules (vermagic)"
-        kmod_files+=("$ko")
+            kdie "building $name.ko: built against linux-headers-$abi, it does not match the kernel's modules (vermagic)"
+        kmod_files[$kflav]+=" $ko"
     done
 }

@@ -4,7 +4,9 @@
 # /opt/wiringpi beside the i2c-dev build's, libwiringPi.so goes to /usr/lib as wiringPi installs
 # it, and its test hosts, linked against its pkg-config files with that library path, wait in
 # /opt/board/wiringpi, first on the PATH when init runs the scenes again for this build. The board
-# then reads as a Raspberry Pi 2 where wiringPi looks (tests/board/cpuinfo over /proc/cpuinfo).
+# then reads as a Raspberry Pi 2 where wiringPi looks (tests/board/cpuinfo over /proc/cpuinfo), and on
+# the 64-bit kernel also as a Raspberry Pi 4 on it (cpuinfo-pi4-64), which wiringPi 2.25 cannot
+# identify; board_rev shows what the library itself does there.
 wbdir=build/board-wiringpi
 wguest=/opt/wiringpi
 
@@ -29,5 +31,8 @@ add_wiringpi_build() { # into the guest's root being made ($groot)
     # The modules need libwiringPi.so, which the cross linker finds only where it is told.
     build_host directmag "$groot$wguest" "$groot/opt/board/wiringpi" -Wl,-rpath-link,"$wprefix/lib"
     build_host bypassmag "$groot$wguest" "$groot/opt/board/wiringpi" -Wl,-rpath-link,"$wprefix/lib"
-    put tests/board/cpuinfo /opt/board/wiringpi
+    quiet "building the wiringPi board-revision host" arm-linux-gnueabihf-g++ -std=c++20 -O2 -Wall -Wextra \
+        -Werror -I"$wprefix/include" tests/board/board_rev.cpp -L"$wprefix/lib" -lwiringPi \
+        -o "$groot/opt/board/wiringpi/board_rev"
+    put tests/board/cpuinfo tests/board/cpuinfo-pi4-64 /opt/board/wiringpi
 }

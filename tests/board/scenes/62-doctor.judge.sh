@@ -10,7 +10,7 @@ doctor_says() { # doctor_says SCENE PATTERN... : the lines of its output matchin
 }
 check "live doctor: sound board: $([ "$build" = wiringpi ] && echo "wiringPi's bus first, ")both modules usable" \
     "$(doctor_bus; printf 'ok    verdict: use bypassmag (AK8975 behind MPU-6050/9150 at 0x68) or directmag (HMC5883L at 0x1E)\nexit 0')" \
-    "$(section doctor.sound | sed -n '1{/wiringPi/p}'; doctor_says sound '^ok    verdict: use .*(HMC5883L at 0x1E)')" \
+    "$(section doctor.sound | sed -n '/^ok    bus: wiringPi/p; /^ok    board revision:/p'; doctor_says sound '^ok    verdict: use .*(HMC5883L at 0x1E)')" \
     "run time $(section doctor.sound | sed -n 's/^exit .* in \([0-9]*\) ms$/\1/p') ms"
 if [ "$build" != wiringpi ]; then
     check "live doctor: never-measures: neither magnetometer measures" \
