@@ -108,11 +108,11 @@ check() {
 FAIL_UPDATES=2 check update_fails_twice native 0 \
     "try 1 of 4" "try 2 of 4" "!try 3 of 4" "Mirror sync in progress" \
     "updates: 3, installs: 1" "install: .* i2c-tools( |$)" \
-    "deps.sh: installing 15 packages and what they need: cmake " \
-    "deps.sh: 15 packages to install, 1,234 kB to download" \
-    "deps.sh: downloaded 100% \(15 of 15 packages\)" \
-    "deps.sh: installed 50% \(unpacked 15, set up 0 of 15\)" \
-    "deps.sh: installed 100% \(unpacked 15, set up 15 of 15\)"
+    "deps.sh: installing [0-9]+ packages and what they need: cmake " \
+    "deps.sh: [0-9]+ packages to install, 1,234 kB to download" \
+    "deps.sh: downloaded 100% \(([0-9]+) of \\1 packages\)" \
+    "deps.sh: installed 50% \(unpacked ([0-9]+), set up 0 of \\1\)" \
+    "deps.sh: installed 100% \(unpacked ([0-9]+), set up \\1 of \\1\)"
 # An update that never works: after four tries the install goes ahead on the lists apt has.
 FAIL_UPDATES=9 check update_never_works demo 0 \
     "try 3 of 4" "apt-get update failed 4 times; installing from the package lists apt has" \
