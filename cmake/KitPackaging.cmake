@@ -101,7 +101,7 @@ set(_kit_desc_sim "simulated I2C board with compass sensor models
 The shared library behind compass libraries built for the simulated board:
 the bus calls over a simulated I2C bus carrying an MPU-6050/9150 with an
 AK8975 behind its bypass and an HMC5883L.")
-if(KIT_BUILD_EXAMPLES)
+if(KIT_BUILD_TOOLS)
     list(APPEND KIT_DEB_COMPONENTS tools)
 endif()
 if(KIT_BUS_SHIPPED)

@@ -7,8 +7,14 @@ cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh demo
 build=build/demo
+echo "=== building the client, the echo server and the tools on the simulated board into $build"
 cmake -S . -B $build -DKIT_BUILD_TESTS=OFF -DKIT_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build $build -j2 --target client echo_server heading_monitor_bypassmag heading_monitor_directmag calibrate doctor >/dev/null
+# The build's progress by quarters: a first build takes a minute or two.
+cmake --build $build -j2 --target client echo_server heading_monitor_bypassmag heading_monitor_directmag calibrate doctor |
+    awk '/^\[ *[0-9]+%\] (Building|Linking)/ {
+             q = int(substr($0, 2, 3) / 25)
+             if (q > shown) { shown = q; printf "demo.sh: built %d%%\n", q * 25; fflush() }
+         }'
 
 echo "=== UDP client against the echo server on 127.0.0.1:5035 (typed word: hello)"
 # The client must only talk to our server: wait for it to say it listens, and when it cannot bind,

@@ -56,7 +56,7 @@ if printf '%s\n' "${missing[@]}" | grep -q ':armhf$' &&
    ! dpkg --print-foreign-architectures | grep -qx armhf; then
     "${sudo[@]}" dpkg --add-architecture armhf
 fi
-echo "deps.sh: installing ${missing[*]}"
+echo "deps.sh: installing ${#missing[@]} packages and what they need: ${missing[*]}"
 # apt's own messages are kept and shown when it fails: an unreachable archive must not surface only
 # as "Unable to locate package".
 log=$(mktemp)
@@ -67,8 +67,10 @@ apt() { DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get "$@" >"$log" 2>&1; }
 # size ... Mirror sync in progress?"), while the packages stay installable from the rest. So a
 # failed update is tried again a few times (at most (tries - 1) x wait seconds, 60 s by default),
 # and then the install goes ahead on the lists apt has: only a package that cannot be had fails.
+# apt-get update exits 0 on a failed index unless told otherwise.
 tries=${DEPS_UPDATE_TRIES:-4}
 wait=${DEPS_UPDATE_WAIT:-20}
+echo "deps.sh: apt-get update"
 for ((try = 1; ; try++)); do
     apt update --error-on=any && break
     grep -E '^(E|Err):' "$log" >&2 || tail -n 5 "$log" >&2
@@ -79,7 +81,37 @@ for ((try = 1; ; try++)); do
     echo "deps.sh: apt-get update failed (try $try of $tries); trying again in ${wait}s" >&2
     sleep "$wait"
 done
-if ! apt install -y --no-install-recommends "${missing[@]}"; then
+
+# A set-up cut short leaves packages unpacked but not configured: dpkg-query does not count them
+# as installed above, and apt refuses to work until dpkg has finished them.
+"${sudo[@]}" dpkg --configure -a >"$log" 2>&1 || { cat "$log" >&2; echo "deps.sh: dpkg --configure -a failed (its output above)" >&2; exit 1; }
+
+# apt's progress as a line at each tenth of the downloads and of the unpacking and setting up.
+# shellcheck disable=SC2016 # awk's own fields
+progress='
+function tenth(what, done, of, detail,   t) {
+    t = of > 0 ? int(done * 10 / of) : 0
+    if (t > 10) t = 10
+    if (t <= shown[what]) return
+    shown[what] = t
+    printf "deps.sh: %s %d%% (%s)\n", what, t * 10, detail
+    fflush()
+}
+/^[0-9]+ upgraded, [0-9]+ newly installed/ { total = $1 + $3 }
+/^Need to get / { sub(/ of archives\./, ""); sub(/^Need to get /, "")
+                  printf "deps.sh: %d packages to install, %s to download\n", total, $0; fflush() }
+/^Get:[0-9]+ / { got++; tenth("downloaded", got, total, got " of " total " packages") }
+/^Unpacking / { unpacked++ }
+/^Setting up / { set++ }
+/^(Unpacking|Setting up) / {
+    tenth("installed", unpacked + set, 2 * total, "unpacked " unpacked + 0 ", set up " set + 0 " of " total)
+}'
+install() {
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}" 2>&1 |
+        tee "$log" | awk "$progress"
+    return "${PIPESTATUS[0]}"
+}
+if ! install; then
     cat "$log" >&2
     # apt installs nothing when one package cannot be had: name that one, as apt did.
     mapfile -t lacking < <(sed -nE "s/^E: (Unable to locate package |Package ')([^' ]+).*/\2/p" "$log")

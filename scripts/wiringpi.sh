@@ -6,7 +6,8 @@
 #   scripts/wiringpi.sh [native|armhf]...   builds what is missing; prints each prefix on a line
 #   scripts/wiringpi.sh --prefix ARCH        prints the prefix if it is built, else exits 3
 # Everything is kept in ${XDG_CACHE_HOME:-~/.cache}/compasskit/wiringpi/: the tarball, and each
-# prefix (wiringpi-2.25-ARCH/{include,lib}). Point the kit at one with -DKIT_WIRINGPI_ROOT=PREFIX.
+# prefix (wiringpi-2.25-ARCH/{include,lib}); npm's own cache and logs go nowhere else. Point the
+# kit at one with -DKIT_WIRINGPI_ROOT=PREFIX.
 set -euo pipefail
 
 package=wiring-pi
@@ -45,18 +46,20 @@ if [ "${1:-}" = --prefix ]; then
 fi
 [ $# -gt 0 ] || set -- native
 
-checked() { # checked FILE : true when FILE has the package's checksum, else says what it has
+checked() { # checked FILE WHAT HINT : true when FILE has the package's checksum, else says what it has
     local seen
     seen=$(sha256sum "$1" | cut -d' ' -f1)
     [ "$seen" = "$sha256" ] && return 0
-    echo "wiringpi.sh: $1: sha256 $seen, expected $sha256 for $package $version (altered or truncated; delete it to fetch it again)" >&2
+    echo "wiringpi.sh: $2: sha256 $seen, expected $sha256 for $package $version ($3)" >&2
     return 1
 }
+
+registry() { npm config get registry 2>/dev/null || echo unknown; }
 
 fetch() {
     mkdir -p "$cache"
     if [ -e "$tarball" ]; then
-        checked "$tarball" || exit 1
+        checked "$tarball" "$tarball" "altered or truncated; delete it to fetch it again" || exit 1
         return 0
     fi
     command -v npm >/dev/null || die "npm: not found, needed to fetch $package@$version into $cache (bash scripts/deps.sh test installs it)"
@@ -66,6 +69,9 @@ fetch() {
     trap "rm -rf '$work'" EXIT
     echo "wiringpi.sh: fetching $package@$version with npm pack into $cache" >&2
     rc=0
+    # npm's cache and logs (~/.npm otherwise) are the work folder's, gone with it: the tarball is
+    # all that is kept.
+    export npm_config_cache=$work/npm-cache
     (cd "$work" && timeout "$npm_timeout" npm pack --fetch-retries=1 --fetch-retry-mintimeout=2000 \
         --fetch-retry-maxtimeout=5000 --fetch-timeout=30000 \
         "$package@$version") >"$work/npm.log" 2>&1 || rc=$?
@@ -75,10 +81,10 @@ fetch() {
         why=$(sed -n 's/^npm \(ERR!\|error\) //p' "$work/npm.log" | grep -m 1 -E 'request to|404' ||
             sed -n 's/^npm \(ERR!\|error\) code //p' "$work/npm.log" | head -n 1)
         [ "$rc" -eq 124 ] && why="no answer within ${npm_timeout} s"
-        die "npm pack $package@$version failed (registry $(npm config get registry 2>/dev/null || echo unknown)): ${why:-exit $rc}"
+        die "npm pack $package@$version failed (registry $(registry)): ${why:-exit $rc}"
     fi
     [ -s "$work/$package-$version.tgz" ] || die "npm pack $package@$version left no $package-$version.tgz"
-    checked "$work/$package-$version.tgz" || exit 1
+    checked "$work/$package-$version.tgz" "$package-$version.tgz from $(registry)" "not kept" || exit 1
     mv "$work/$package-$version.tgz" "$tarball"
     rm -rf "$work"
     trap - EXIT

@@ -24,7 +24,7 @@ endif()
 
 # The kit with its shared modules and tools on the simulated board, and one with only the modules on
 # a bus no machine has. Configured for a prefix that does not exist: nothing installed may lead there.
-set(kit_args_i2cdev -DCOMPASS_I2C_BUS=1048575 -DKIT_BUILD_EXAMPLES=OFF)
+set(kit_args_i2cdev -DCOMPASS_I2C_BUS=1048575 -DKIT_BUILD_TOOLS=OFF -DKIT_BUILD_EXAMPLES=OFF)
 foreach(bus sim i2cdev)
     run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/kit-${bus} ${toolchain_arg} -DCOMPASS_BUS=${bus}
         ${kit_args_${bus}} -DKIT_BUILD_TESTS=OFF -DKIT_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Release

@@ -11,20 +11,29 @@ mkdir -p "$bin"
 
 # The stand-ins keep their state in $STATE: installed (one package a line), updates (a line per
 # update), installs (each install's arguments). FAIL_UPDATES updates fail first, as a mirror in
-# the middle of a sync does; a package in UNAVAILABLE is not in the archive, one in NO_CANDIDATE
-# is known but cannot be had, and then, as with apt, nothing is installed.
+# the middle of a sync does: like apt, an update with a failed index exits 0 unless told
+# --error-on=any. A package in UNAVAILABLE is not in the archive, one in NO_CANDIDATE is known but
+# cannot be had, and then, as with apt, nothing is installed. $STATE/interrupted is a dpkg run cut
+# short: apt refuses to install until dpkg --configure -a has finished it.
 cat >"$bin/apt-get" <<'SH'
 #!/usr/bin/env bash
 case $1 in
     update)
         echo x >>"$STATE/updates"
         if [ "$(wc -l <"$STATE/updates")" -le "${FAIL_UPDATES:-0}" ]; then
-            echo "E: Failed to fetch http://deb.debian.org/debian/dists/bookworm/main/binary-amd64/Packages.xz  File has unexpected size (1234 != 5678). Mirror sync in progress?"
-            exit 100
+            level=W status=0
+            case " $* " in *" --error-on=any "*) level=E status=100 ;; esac
+            echo "$level: Failed to fetch http://deb.debian.org/debian/dists/bookworm/main/binary-amd64/Packages.xz  File has unexpected size (1234 != 5678). Mirror sync in progress?"
+            echo "$level: Some index files failed to download. They have been ignored, or old ones used instead."
+            exit $status
         fi ;;
     install)
         shift
         echo "$*" >>"$STATE/installs"
+        if [ -e "$STATE/interrupted" ]; then
+            echo "E: dpkg was interrupted, you must manually run 'dpkg --configure -a' to correct the problem."
+            exit 100
+        fi
         pkgs=()
         for p in "$@"; do [ "${p#-}" = "$p" ] && pkgs+=("$p"); done
         status=0
@@ -36,6 +45,12 @@ case $1 in
             esac
         done
         [ $status -eq 0 ] || exit $status
+        echo "0 upgraded, ${#pkgs[@]} newly installed, 0 to remove and 0 not upgraded."
+        echo "Need to get 1,234 kB of archives."
+        n=0
+        for p in "${pkgs[@]}"; do echo "Get:$((n += 1)) http://deb.debian.org/debian bookworm/main amd64 $p amd64 1.0 [1,000 B]"; done
+        for p in "${pkgs[@]}"; do echo "Unpacking $p (1.0) ..."; done
+        for p in "${pkgs[@]}"; do echo "Setting up $p (1.0) ..."; done
         printf '%s\n' "${pkgs[@]}" >>"$STATE/installed" ;;
 esac
 SH
@@ -50,6 +65,7 @@ cat >"$bin/dpkg" <<'SH'
 case $1 in
     --print-architecture) echo amd64 ;;
     --print-foreign-architectures) echo armhf ;;
+    --configure) rm -f "$STATE/interrupted" ;;
 esac
 SH
 printf '#!/bin/sh\necho 0\n' >"$bin/id"
@@ -64,8 +80,12 @@ check() {
     shift 3
     export STATE=$work/state-$name
     mkdir -p "$STATE"
-    : >"$STATE/installed" >"$STATE/updates" >"$STATE/installs"
+    : >"$STATE/installed"
+    : >"$STATE/updates"
+    : >"$STATE/installs"
+    # shellcheck disable=SC2086 # one package a word
     [ -n "${PREINSTALLED:-}" ] && printf '%s\n' $PREINSTALLED >"$STATE/installed"
+    [ -n "${INTERRUPTED:-}" ] && : >"$STATE/interrupted"
     local out status
     out=$(PATH="$bin:$PATH" DEPS_UPDATE_WAIT=0 bash "$deps" "$set" 2>&1)
     status=$?
@@ -83,10 +103,16 @@ check() {
     $ok || { failures=$((failures + 1)); echo "--- $name's output:"; echo "$out"; }
 }
 
-# A mirror mid-sync for two updates: the third works, the board's set goes in, i2c-tools with it.
+# A mirror mid-sync for two updates: the third works, the board's set goes in, i2c-tools with it,
+# and apt's progress is shown as it goes.
 FAIL_UPDATES=2 check update_fails_twice native 0 \
     "try 1 of 4" "try 2 of 4" "!try 3 of 4" "Mirror sync in progress" \
-    "updates: 3, installs: 1" "install: .* i2c-tools( |$)"
+    "updates: 3, installs: 1" "install: .* i2c-tools( |$)" \
+    "deps.sh: installing [0-9]+ packages and what they need: cmake " \
+    "deps.sh: [0-9]+ packages to install, 1,234 kB to download" \
+    "deps.sh: downloaded 100% \(([0-9]+) of \\1 packages\)" \
+    "deps.sh: installed 50% \(unpacked ([0-9]+), set up 0 of \\1\)" \
+    "deps.sh: installed 100% \(unpacked ([0-9]+), set up \\1 of \\1\)"
 # An update that never works: after four tries the install goes ahead on the lists apt has.
 FAIL_UPDATES=9 check update_never_works demo 0 \
     "try 3 of 4" "apt-get update failed 4 times; installing from the package lists apt has" \
@@ -95,6 +121,8 @@ FAIL_UPDATES=9 check update_never_works demo 0 \
 UNAVAILABLE=googletest NO_CANDIDATE=i2c-tools check package_missing native 1 \
     "E: Unable to locate package googletest" \
     "deps.sh: cannot install googletest i2c-tools \(apt's output above\)" "updates: 1, installs: 1"
+# A set-up cut short: dpkg finishes it before apt installs.
+INTERRUPTED=1 check interrupted demo 0 "updates: 1, installs: 1" "!dpkg was interrupted"
 # Nothing missing: apt is not called at all.
 PREINSTALLED="cmake make g++ googletest pkg-config iproute2" check all_there demo 0 \
     "updates: 0, installs: 0"

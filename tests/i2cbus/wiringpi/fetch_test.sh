@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
-# scripts/wiringpi.sh on bad input: a cached tarball truncated or altered, a registry that refuses
-# or never answers. Each must stop within its time with one line naming what and where, and build
-# nothing. Everything stays in a scratch cache; npm only ever talks to loopback here.
+# scripts/wiringpi.sh on bad input: a cached tarball truncated or altered, a registry that refuses,
+# never answers or serves an altered tarball. Each must stop within its time with one line naming
+# what and where, keep nothing and build nothing. Everything stays in a scratch cache; npm only
+# ever talks to loopback here.
 #   fetch_test.sh SOURCE_DIR
 set -uo pipefail
 script=$1/scripts/wiringpi.sh
 work=$(mktemp -d)
-trap 'kill $nc_pid 2>/dev/null; rm -rf "$work"' EXIT
-nc_pid=
+trap 'kill $nc_pid $registry_pid 2>/dev/null; rm -rf "$work"' EXIT
+nc_pid='' registry_pid=''
 failed=0
 expected_sum=49467cd200772eec1d7c58b45deccf9a8aea80fc3f63b9e5c67f84bc78756897
 
 # run CASE SECONDS PATTERN... : runs the script for native in a fresh cache (prepared by the
 # caller in $work/CASE); it must fail within SECONDS, its last line matching every PATTERN.
 run() {
-    local case=$1 limit=$2 start rc err last p
+    local case=$1 limit=$2 start rc err last p kept=$work/$1/compasskit/wiringpi/wiring-pi-2.2.1.tgz had=false
     shift 2
+    [ -e "$kept" ] && had=true
     start=$SECONDS
     err=$(XDG_CACHE_HOME=$work/$case npm_config_cache=$work/$case/npm timeout $((limit + 5)) \
         bash "$script" native 2>&1 >/dev/null)
@@ -26,6 +28,7 @@ run() {
     [ $((SECONDS - start)) -le "$limit" ] || why="$why; took $((SECONDS - start)) s"
     for p; do echo "$last" | grep -qE -- "$p" || why="$why; no '$p'"; done
     [ -z "$(find "$work/$case" -name 'libwiringPi.so*')" ] || why="$why; built a library"
+    $had || [ ! -e "$kept" ] || why="$why; kept the tarball"
     if [ -n "$why" ]; then
         failed=1
         echo "FAIL  $case: ${why#; }"
@@ -60,7 +63,30 @@ if command -v npm >/dev/null; then
     sleep 0.5
     npm_config_registry=http://127.0.0.1:$port/ WIRINGPI_NPM_TIMEOUT=3 run silent 10 \
         "^wiringpi.sh: npm pack wiring-pi@2.2.1 failed \(registry http://127.0.0.1:$port/\): no answer within 3 s"
+    # A registry whose tarball differs from the package's (its own checksums match what it
+    # serves, so npm takes it): only the script's checksum can stop it.
+    # shellcheck disable=SC2016 # JavaScript's own template strings
+    node -e '
+        const fs = require("fs"), http = require("http"), crypto = require("crypto");
+        const tgz = fs.readFileSync(process.argv[1]);
+        const sum = (a, e) => crypto.createHash(a).update(tgz).digest(e);
+        const server = http.createServer((req, res) => {
+            if (req.url.endsWith(".tgz")) return res.end(tgz);
+            const at = `http://127.0.0.1:${server.address().port}`;
+            const dist = { tarball: `${at}/wiring-pi/-/wiring-pi-2.2.1.tgz`, shasum: sum("sha1", "hex"),
+                           integrity: "sha512-" + sum("sha512", "base64") };
+            res.setHeader("content-type", "application/json");
+            res.end(JSON.stringify({ name: "wiring-pi", "dist-tags": { latest: "2.2.1" },
+                                     versions: { "2.2.1": { name: "wiring-pi", version: "2.2.1", dist } } }));
+        });
+        server.listen(0, "127.0.0.1", () => console.log(server.address().port));
+        setTimeout(() => process.exit(0), 60000);' "$work/made.tgz" >"$work/registry.port" &
+    registry_pid=$!
+    for _ in $(seq 50); do [ -s "$work/registry.port" ] && break; sleep 0.1; done
+    port=$(cat "$work/registry.port")
+    npm_config_registry=http://127.0.0.1:$port/ run served_altered 30 \
+        "^wiringpi.sh: wiring-pi-2.2.1.tgz from http://127.0.0.1:$port/: sha256 $(sha256sum "$work/made.tgz" | cut -d' ' -f1), expected $expected_sum for wiring-pi 2.2.1 \(not kept\)$"
 else
-    echo "skip  refused, silent: no npm here"
+    echo "skip  refused, silent, served_altered: no npm here"
 fi
 exit $failed
