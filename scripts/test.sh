@@ -143,7 +143,7 @@ step "native build on wiringPi 2.25 and its bus tests" build_and_test native-wir
 # On an armhf machine the native build is the board's own, tested natively above.
 if [ "$(dpkg --print-architecture)" != armhf ]; then
     step "armhf build and tests (qemu-arm)" build_and_test armhf
-    step "board test (armhf packages on Debian's kernel, qemu-system-arm)" board
+    step "board test (armhf packages on Debian's armmp and arm64 kernels, qemu-system-arm and -aarch64)" board
 fi
 step "ASan+UBSan build and tests" build_and_test asan
 step "fuzz smoke (libFuzzer)" fuzz
