@@ -24,8 +24,13 @@ for m in "${metas[@]}"; do
     a=${m##*:}
     [ "$a" = "$(dpkg --print-architecture)" ] || dpkg --print-foreign-architectures | grep -qx "$a" ||
         dpkg --add-architecture "$a"
-    apt-get update -qq >>"$log" 2>&1 || true
-    look
+    # A mirror mid-sync fails one index or another for a while: a few tries, as deps.sh makes.
+    for try in 1 2 3 4; do
+        apt-get update -qq >>"$log" 2>&1 || true
+        look
+        [ -z "$(candidate "$m")" ] || break
+        [ "$try" -eq 4 ] || sleep "${DEPS_UPDATE_WAIT:-20}"
+    done
     break
 done
 bbver=$(candidate busybox-static:armhf)
