@@ -93,12 +93,16 @@ build_and_test() {
     shift
     : >"$build"
     : >"$tests"
+    local start=$SECONDS
     if ! logged "$build" cmake --preset "$p" "$@" || ! logged "$build" cmake --build --preset "$p"; then
         # The end of it, without the progress lines that bury the compiler's messages.
         [ "${VERBOSE:-0}" = 1 ] || grep -v '^\[ *[0-9]*%\]' "$build" | tail -n 40
         echo "(build log: $build)"
         return 1
     fi
+    # A build and its tests each take most of a minute: a line between them, so neither is silent
+    # for both.
+    echo "built in $((SECONDS - start))s; running its tests"
     logged "$tests" ctest --preset "$p"
     local rc=$?
     if [ "$rc" -ne 0 ] && [ "${VERBOSE:-0}" != 1 ]; then
