@@ -93,12 +93,16 @@ build_and_test() {
     shift
     : >"$build"
     : >"$tests"
+    local start=$SECONDS
     if ! logged "$build" cmake --preset "$p" "$@" || ! logged "$build" cmake --build --preset "$p"; then
         # The end of it, without the progress lines that bury the compiler's messages.
         [ "${VERBOSE:-0}" = 1 ] || grep -v '^\[ *[0-9]*%\]' "$build" | tail -n 40
         echo "(build log: $build)"
         return 1
     fi
+    # A build and its tests each take most of a minute: a line between them, so neither is silent
+    # for both.
+    echo "built in $((SECONDS - start))s; running its tests"
     logged "$tests" ctest --preset "$p"
     local rc=$?
     if [ "$rc" -ne 0 ] && [ "${VERBOSE:-0}" != 1 ]; then
@@ -133,7 +137,16 @@ step() {
 
 # The results these steps print themselves, from their logs (VERBOSE=1 has shown them already).
 shown() { [ "${VERBOSE:-0}" = 1 ] || "$@"; }
-board() { quiet board bash scripts/board-test.sh && shown tail -n 1 "$logs/board.log"; }
+# A first run's downloads for the board (kernels, headers, source) take most of a minute before its
+# builds and boots: their lines are shown as they come, on fd 3.
+board_run() {
+    bash scripts/board-test.sh 2>&1 | while IFS= read -r line; do
+        printf '%s\n' "$line"
+        case $line in "=== fetching "*) shown printf '%s\n' "$line" >&3 ;; esac
+    done
+    return "${PIPESTATUS[0]}"
+}
+board() { quiet board board_run 3>&1 && shown tail -n 1 "$logs/board.log"; }
 fuzz() { quiet fuzz bash scripts/fuzz.sh smoke && shown grep '^fuzz_' "$logs/fuzz.log"; }
 
 step "native build and tests" build_and_test native

@@ -1,7 +1,6 @@
 // End-to-end tests: the real client program (under the emulator in the cross build) against peers
 // on loopback port 5035, one written here and the kit's echo server.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -10,12 +9,12 @@
 #include <poll.h>
 #include <sched.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,16 +64,25 @@ std::runtime_error sys_error(const std::string& what) {
 
 // Port 5035 is one per machine, and other test runs (other build trees, other presets), the demo
 // and the benchmark use it too; ctest's lock cannot see them. So this program takes a loopback of
-// its own where the system lets it (root, or user namespaces), else waits its turn on a lock file
-// shared by all runs of it on this machine.
+// its own where the system lets it (root, or user namespaces), else waits its turn on a lock shared
+// by all runs of it on this machine: a name in the abstract socket namespace, which like the port
+// belongs to the network namespace, and which goes with the process, leaving no file behind.
 class OwnLoopback : public testing::Environment {
   public:
     void SetUp() override {
         if (unshare(CLONE_NEWNET) != 0 && unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
-            const char* path = "/tmp/compasskit-udp5035.lock";
-            int lock = open(path, O_RDONLY | O_CLOEXEC);
-            lock = lock >= 0 ? lock : open(path, O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
-            ASSERT_EQ(flock(lock, LOCK_EX), 0) << path << ": " << std::strerror(errno);
+            const int lock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            ASSERT_GE(lock, 0) << std::strerror(errno);
+            sockaddr_un at{};
+            at.sun_family = AF_UNIX;
+            const std::string name = "compasskit-udp5035";  // after sun_path's leading '\0'
+            std::memcpy(&at.sun_path[1], name.data(), name.size());
+            const auto size =
+                static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+            while (bind(lock, reinterpret_cast<const sockaddr*>(&at), size) != 0) {
+                ASSERT_EQ(errno, EADDRINUSE) << "@" << name << ": " << std::strerror(errno);
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
             return;  // held until the program ends
         }
         ifreq lo{};
