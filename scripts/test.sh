@@ -86,6 +86,24 @@ ctest_failures() {
          showing && n++ < 80 { print }' "$1"
 }
 
+# building LOG START COMMAND... : logged, with a line once make's progress passes half way in what
+# it compiles, so a first build of a minute or more is not silent all along.
+building() {
+    local log=$1 start=$2
+    shift 2
+    [ "${VERBOSE:-0}" = 1 ] && { logged "$log" "$@"; return; }
+    "$@" 2>&1 | tee -a "$log" | {
+        local line half=
+        while IFS= read -r line; do
+            if [ -z "$half" ] && [[ $line =~ ^\[\ *([0-9]+)%\]\ (Building|Linking) ]] && [ "${BASH_REMATCH[1]}" -ge 50 ]; then
+                half=1
+                echo "half built in $((SECONDS - start))s"
+            fi
+        done
+    }
+    return "${PIPESTATUS[0]}"
+}
+
 # build_and_test PRESET [CONFIGURE_OPTION...]: configure and build into $logs/PRESET-build.log,
 # test into PRESET-ctest.log; the skips go to the step's line.
 build_and_test() {
@@ -94,7 +112,7 @@ build_and_test() {
     : >"$build"
     : >"$tests"
     local start=$SECONDS
-    if ! logged "$build" cmake --preset "$p" "$@" || ! logged "$build" cmake --build --preset "$p"; then
+    if ! logged "$build" cmake --preset "$p" "$@" || ! building "$build" "$start" cmake --build --preset "$p"; then
         # The end of it, without the progress lines that bury the compiler's messages.
         [ "${VERBOSE:-0}" = 1 ] || grep -v '^\[ *[0-9]*%\]' "$build" | tail -n 40
         echo "(build log: $build)"
