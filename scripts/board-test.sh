@@ -11,7 +11,7 @@
 # Its pieces are in tests/board/: fetch.sh (Debian's kernels, headers, source and busybox, kept,
 # keyed by version, in ${XDG_CACHE_HOME:-~/.cache}/compasskit/board/, so a warm run downloads
 # nothing), kmod.sh (the kernel modules built out of tree for each kernel), guest.sh (the guest's
-# root and bridged), wiringpi.sh (the kit on wiringPi, from scripts/wiringpi.sh), init and
+# root and bridged), wiringpi.sh (the kit on wiringPi, from scripts/wiringpi.sh), init, hosts.sh and
 # scenes/*.guest.sh (what the board runs), boot.sh, judge.sh and scenes/*.judge.sh (the checks).
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -90,7 +90,7 @@ make_guest() {
     build_host directmag
     build_host bypassmag
     put "$bdir/examples/echo_server/echo_server" "$bdir/simboard/bridge/bridged" tests/board/turns.txt \
-        tests/board/live.txt tests/compass/sequences.txt /opt/board
+        tests/board/live.txt tests/board/hosts.sh tests/compass/sequences.txt /opt/board
     put tests/board/scenes/*.guest.sh /opt/board/scenes
     echo "KIT_BUS=$kit_bus" >"$groot/opt/board/env"
     install -m 755 tests/board/init "$groot/init"
